@@ -1,0 +1,1 @@
+// Keeps the core library valid while a folder is still empty.

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a Debian-like machine, and
+# nothing when it is all there already.
+set -eu
+packages=(cmake ninja-build g++ make googletest mingw-w64 wine wine32:i386 wine64
+          xvfb xauth x11-utils imagemagick fonts-ipafont-gothic locales python3
+          sndfile-programs sox libsox-fmt-all ffmpeg hyperfine)
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+missing=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine writes Japanese file names in the host locale's charset.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  echo "Generating the ja_JP.UTF-8 locale"
+  $sudo sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi

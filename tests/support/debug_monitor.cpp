@@ -1,0 +1,1 @@
+#include "support/debug_monitor.h"

@@ -1,0 +1,44 @@
+// Helpers for tests that drive windows, common dialogs and message boxes,
+// in this process or in another one. Every wait has a deadline.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// Polls every 20 ms until a top-level window of the class (any class when
+// null) owned by owner (any owner when null) and belonging to process pid
+// (any process when 0) appears; null after timeoutMs.
+HWND WaitForTopLevel(const char *className, HWND owner, DWORD pid, DWORD timeoutMs);
+// A modal dialog or message box ("#32770") owned by owner.
+HWND WaitForDialog(HWND owner, DWORD timeoutMs = 10000);
+// Waits until no "#32770" window owned by owner is left; false on timeout.
+bool WaitForNoDialog(HWND owner, DWORD timeoutMs = 10000);
+// Waits until a window is gone (destroyed); false on timeout.
+bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs = 10000);
+
+std::string ClassOf(HWND hwnd);
+// The text through WM_GETTEXT, so an edit box of another process reads right.
+std::string TextOf(HWND hwnd);
+LONG StyleOf(HWND hwnd);
+LONG ExStyleOf(HWND hwnd);
+// The window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND hwnd);
+// The font a window uses (WM_GETFONT), valid only for a window of this process.
+LOGFONTA FontOf(HWND hwnd);
+
+// Common file dialog: type a name into its file name box, press OK or Cancel.
+bool TypeFileName(HWND dialog, const std::string &name);
+void PressButton(HWND dialog, int id);
+// The name the dialog shows in its file name box.
+std::string FileNameOf(HWND dialog);
+
+// A message box as the user sees it.
+struct MessageBoxView {
+    std::string text;
+    std::string caption;
+    UINT icon;   // MB_ICONWARNING, MB_ICONINFORMATION, MB_ICONERROR, MB_ICONQUESTION, or 0
+    HWND owner;
+};
+bool ReadMessageBox(HWND box, MessageBoxView *view);
+
+// The ANSI code page this process runs under.
+UINT AnsiCodePage();
