@@ -1,5 +1,8 @@
 # The two commands of the README. Each installs what is missing first.
 CONFIGS := native i686 x86_64
+# Another build folder (make test BUILD=build-mine) gets its own Wine prefix too.
+BUILD ?= build
+export BUILD_ROOT := $(abspath $(BUILD))
 
 .PHONY: run test bench build setup
 
@@ -21,10 +24,10 @@ setup:
 build: $(addprefix build-,$(CONFIGS))
 
 build-native:
-	@[ -f build/native/build.ninja ] || cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build build/native
+	@[ -f $(BUILD)/native/build.ninja ] || cmake -S . -B $(BUILD)/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)/native
 
 build-%:
-	@[ -f build/$*/build.ninja ] || cmake -S . -B build/$* -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+	@[ -f $(BUILD)/$*/build.ninja ] || cmake -S . -B $(BUILD)/$* -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null
-	@cmake --build build/$*
+	@cmake --build $(BUILD)/$*

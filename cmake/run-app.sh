@@ -3,7 +3,7 @@
 # and leaves a screenshot in build/screenshot.png.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-BUILD_ROOT="$root/build"
+BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 exe="$BUILD_ROOT/i686/zunkabell.exe"
 . "$root/cmake/wine-env.sh"
 . "$root/cmake/xvfb.sh"
@@ -35,5 +35,5 @@ for _ in $(seq 100); do
 done
 sleep 1
 import -window root -crop 640x200+0+0 "$BUILD_ROOT/screenshot.png" 2>/dev/null
-echo "No display: the program runs on virtual display $DISPLAY; screenshot saved to build/screenshot.png (Ctrl-C ends it)."
+echo "No display: the program runs on virtual display $DISPLAY; screenshot saved to $BUILD_ROOT/screenshot.png (Ctrl-C ends it)."
 wait "$app"

@@ -4,7 +4,7 @@
 # stopped at the end whatever happened.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-BUILD_ROOT="$root/build"
+BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 . "$root/cmake/wine-env.sh"
 . "$root/cmake/xvfb.sh"
 
