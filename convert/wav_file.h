@@ -1,0 +1,29 @@
+// A file's WAV image in memory, and the image written out to a file: the two
+// halves of the convert command, callable without its dialogs.
+#pragma once
+#include <stdint.h>
+
+struct WavImage {
+    unsigned char *bytes;   // a MemoryBlock of WavHeaderSize + n bytes, or null
+    uint32_t n;             // payload length: the input's size
+};
+
+enum ReadOutcome {
+    ReadDone,
+    ReadOpenFailed,   // the input cannot be opened
+    ReadFailed,       // size query failed, or the read failed or came up short
+    ReadTooLarge,     // no image of that size fits 32 bits, or memory ran out
+};
+
+enum WriteOutcome {
+    WriteDone,
+    WriteOpenFailed,  // the output cannot be created
+    WriteFailed,      // the write failed or stopped short; the output is deleted
+};
+
+// Opens path unshared, reads it whole behind a fresh header, closes it. On
+// anything but ReadDone, image->bytes is null and nothing is left open.
+ReadOutcome ReadWavImage(const char *path, WavImage *image);
+// Creates path (replacing it) unshared and writes the whole image in one call.
+WriteOutcome WriteWavImage(const char *path, const WavImage *image);
+void FreeWavImage(WavImage *image);
