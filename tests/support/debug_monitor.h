@@ -8,7 +8,7 @@
 // Starts listening; false if another monitor already owns the buffer.
 bool DebugMonitorStart();
 void DebugMonitorStop();
-// The lines written by process pid since the last call (all processes when
-// pid is 0), exact bytes without the terminating NUL. Waits until every
-// line already handed over has been read.
+// The lines written by process pid (by every process when pid is 0) that no
+// earlier call returned, oldest first, exact bytes without the terminating
+// NUL. Waits (up to 10 s) until every line already handed over is read.
 std::vector<std::string> DebugMonitorTake(DWORD pid = GetCurrentProcessId());
