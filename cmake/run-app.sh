@@ -15,6 +15,7 @@ fi
 
 if [ -n "${DISPLAY:-}" ]; then
   prepare_wine
+  wine_managed_windows Y  # the tests turn it off for their bare X server
   wine "$exe"
   rc=$?
   wineserver -k

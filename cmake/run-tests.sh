@@ -15,6 +15,7 @@ trap 'exit 130' INT TERM
 
 start_xvfb
 prepare_wine
+wine_managed_windows N
 
 rc=0
 for cfg in ${CONFIGS:-native x86_64 i686}; do

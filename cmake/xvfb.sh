@@ -24,3 +24,10 @@ prepare_wine() {
   # output, so give them none, or a test runner reading a pipe waits forever.
   wine cmd /c exit </dev/null >/dev/null 2>&1
 }
+# Whether Wine leaves top-level windows to a window manager (Y, its default)
+# or places them itself (N). A bare Xvfb has none, and Wine would wait 2 s
+# for it each time a window with a caption is hidden or destroyed.
+wine_managed_windows() {
+  grep -q "^\"Managed\"=\"$1\"" "$WINEPREFIX/user.reg" 2>/dev/null ||
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f </dev/null >/dev/null 2>&1
+}

@@ -24,12 +24,13 @@ int main(int argc, char **argv) {
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     wc.lpszClassName = "SupportHelper";
     RegisterClassA(&wc);
-    HWND main = CreateWindowA("SupportHelper", "helper", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+    HWND main = CreateWindowA("SupportHelper", "helper", WS_OVERLAPPEDWINDOW, 20, 20,
                               320, 120, nullptr, nullptr, instance, nullptr);
     HWND edit = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 280, 24, main,
                               reinterpret_cast<HMENU>(100), instance, nullptr);
     // Set after creation, so only WM_GETTEXT sees it from outside.
     SetWindowTextA(edit, "別プロセスの入力欄");
+    ShowWindow(main, SW_SHOW);  // only now can a test find it
     if (!strcmp(mode, "warning"))
         return MessageBoxA(main, "警告の本文", "警告", MB_OK | MB_ICONWARNING);
     if (!strcmp(mode, "information"))

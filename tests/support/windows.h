@@ -40,5 +40,12 @@ struct MessageBoxView {
 };
 bool ReadMessageBox(HWND box, MessageBoxView *view);
 
+// A safety net for tests that show a dialog on their own thread while another
+// thread drives it: once timeoutMs passed, every dialog or message box of
+// this process still open is cancelled, so a test that lost track of one
+// fails instead of hanging. Disarming returns whether it had to cancel any.
+void WatchdogArm(DWORD timeoutMs);
+bool WatchdogDisarm();
+
 // The ANSI code page this process runs under.
 UINT AnsiCodePage();

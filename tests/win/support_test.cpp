@@ -2,6 +2,7 @@
 #include "support/windows.h"
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 using Lines = std::vector<std::string>;
@@ -60,4 +61,202 @@ TEST_F(DebugMonitor, LinesOfAnotherProcessAreKeptApart) {
     EXPECT_EQ(DebugMonitorTake(childPid), (Lines{"\x8e\x71\x83\x76\x83\x8d\x83\x5a\x83\x58\r\n", "second"}));
     EXPECT_EQ(DebugMonitorTake(), (Lines{"before", "after"}));
     EXPECT_EQ(DebugMonitorTake(0), Lines{});
+}
+
+TEST(AnsiCodePage, Is932UnderTheTestEnvironment) { EXPECT_EQ(AnsiCodePage(), 932u); }
+
+static LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// A top-level window with an edit box (id 100) and a button (id 101).
+class Windows : public testing::Test {
+protected:
+    HWND main = nullptr, edit = nullptr, button = nullptr;
+    HFONT font = nullptr;
+
+    void SetUp() override {
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = PlainProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = "SupportTest";
+        RegisterClassA(&wc);
+        main = CreateWindowA("SupportTest", "test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
+                             nullptr, nullptr, instance, nullptr);
+        edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 12,
+                               200, 24, main, reinterpret_cast<HMENU>(100), instance, nullptr);
+        button = CreateWindowA("BUTTON", "変換", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 220, 12, 80, 24,
+                               main, reinterpret_cast<HMENU>(101), instance, nullptr);
+        font = CreateFontA(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, "ＭＳ ゴシック");
+        SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        ASSERT_TRUE(main && edit && button && font);
+    }
+    void TearDown() override {
+        DestroyWindow(main);
+        DeleteObject(font);
+    }
+};
+
+TEST_F(Windows, ReadsClassTextStylesRectangleAndFont) {
+    SetWindowTextA(edit, "ソース.bin");
+    EXPECT_EQ(ClassOf(main), "SupportTest");
+    EXPECT_EQ(ClassOf(edit), "Edit");
+    EXPECT_EQ(ClassOf(button), "Button");
+    EXPECT_EQ(TextOf(edit), "\x83\x5c\x81\x5b\x83\x58.bin");
+    EXPECT_EQ(TextOf(button), "変換");
+    EXPECT_EQ(StyleOf(edit) & (WS_CHILD | ES_AUTOHSCROLL | WS_BORDER), WS_CHILD | ES_AUTOHSCROLL);
+    EXPECT_EQ(StyleOf(button) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(ExStyleOf(edit) & WS_EX_CLIENTEDGE);
+    EXPECT_FALSE(ExStyleOf(button) & WS_EX_CLIENTEDGE);
+    RECT r = RectInParent(edit);
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({10, 12, 210, 36}));
+    LOGFONTA f = FontOf(edit);
+    EXPECT_EQ(f.lfHeight, -13);
+    EXPECT_EQ(f.lfWeight, FW_BOLD);
+    EXPECT_STREQ(f.lfFaceName, "ＭＳ ゴシック");
+}
+
+TEST_F(Windows, WaitsEndAtTheirDeadline) {
+    EXPECT_EQ(WaitForDialog(main, 100), nullptr);
+    EXPECT_TRUE(WaitForNoDialog(main, 100));
+    EXPECT_FALSE(WaitForWindowGone(edit, 100));
+}
+
+// Shows a dialog on this thread while drive runs on a second one; the
+// watchdog cancels whatever the driver leaves open.
+template <class Drive, class Show> auto WhileDriving(Drive drive, Show show) {
+    WatchdogArm(20000);
+    std::thread driver(drive);
+    auto result = show();
+    driver.join();
+    EXPECT_FALSE(WatchdogDisarm()) << "a dialog was left open";
+    return result;
+}
+
+TEST_F(Windows, MessageBoxIsFoundAndRead) {
+    struct Case {
+        UINT icon;
+        const char *text, *caption;
+    };
+    for (Case c : {Case{MB_ICONWARNING, "出力ファイルのオープンに失敗しました。", "エラー"},
+                   Case{MB_ICONINFORMATION, "出力しました。", "完了"}}) {
+        MessageBoxView view = {};
+        int result = WhileDriving(
+            [&] {
+                HWND box = WaitForDialog(main);
+                EXPECT_TRUE(ReadMessageBox(box, &view));
+                PressButton(box, IDOK);
+            },
+            [&] { return MessageBoxA(main, c.text, c.caption, MB_OK | c.icon); });
+        EXPECT_EQ(result, IDOK);
+        EXPECT_EQ(view.text, c.text);
+        EXPECT_EQ(view.caption, c.caption);
+        EXPECT_EQ(view.owner, main);
+        EXPECT_EQ(view.icon, c.icon);
+    }
+}
+
+TEST_F(Windows, WatchdogCancelsADialogLeftOpen) {
+    WatchdogArm(200);
+    EXPECT_EQ(MessageBoxA(main, "放置", "放置", MB_OKCANCEL), IDCANCEL);
+    EXPECT_TRUE(WatchdogDisarm());
+}
+
+TEST(OtherProcess, EditBoxIsReadThroughItsMessages) {
+    PROCESS_INFORMATION helper = StartHelper("window");
+    ASSERT_NE(helper.hProcess, nullptr);
+    HWND main = WaitForTopLevel("SupportHelper", nullptr, helper.dwProcessId, 10000);
+    HWND edit = GetDlgItem(main, 100);
+    EXPECT_EQ(ClassOf(edit), "Edit");
+    EXPECT_EQ(TextOf(edit), "別プロセスの入力欄");
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitForWindowGone(main));
+    EXPECT_EQ(EndHelper(helper), 0u);
+}
+
+TEST(OtherProcess, MessageBoxIsFoundAndReadWithItsIcon) {
+    struct Case {
+        const char *mode;
+        UINT icon;
+        const char *text, *caption;
+    };
+    for (Case c : {Case{"warning", MB_ICONWARNING, "警告の本文", "警告"},
+                   Case{"information", MB_ICONINFORMATION, "情報の本文", "情報"}}) {
+        PROCESS_INFORMATION helper = StartHelper(c.mode);
+        ASSERT_NE(helper.hProcess, nullptr);
+        HWND main = WaitForTopLevel("SupportHelper", nullptr, helper.dwProcessId, 10000);
+        HWND box = WaitForDialog(main);
+        MessageBoxView view = {};
+        EXPECT_TRUE(ReadMessageBox(box, &view));
+        EXPECT_EQ(view.text, c.text);
+        EXPECT_EQ(view.caption, c.caption);
+        EXPECT_EQ(view.owner, main);
+        EXPECT_EQ(view.icon, c.icon) << c.mode;
+        PressButton(box, IDOK);
+        EXPECT_EQ(EndHelper(helper), static_cast<DWORD>(IDOK));
+    }
+}
+
+// A fresh folder under the temporary folder holding one file.
+static std::string FolderWithFile(const char *name) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = temp + std::string("support_test_") + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+    return folder;
+}
+
+static OPENFILENAMEA FileDialogOf(HWND owner, char *name, const std::string &folder, DWORD flags) {
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFile = name;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = folder.c_str();
+    ofn.Flags = OFN_EXPLORER | flags;
+    return ofn;
+}
+
+TEST_F(Windows, SaveDialogTakesATypedNameAndAsksBeforeReplacing) {
+    std::string folder = FolderWithFile("既存.wav");
+    std::string existing = folder + "\\既存.wav";
+    char name[MAX_PATH] = "最初.wav";
+    OPENFILENAMEA ofn = FileDialogOf(main, name, folder, OFN_OVERWRITEPROMPT);
+    MessageBoxView question = {};
+    HWND dialog = nullptr;
+    BOOL saved = WhileDriving(
+        [&] {
+            dialog = WaitForDialog(main);
+            EXPECT_EQ(FileNameOf(dialog), "最初.wav");
+            EXPECT_TRUE(TypeFileName(dialog, existing));
+            EXPECT_EQ(FileNameOf(dialog), existing);
+            PressButton(dialog, IDOK);
+            HWND box = WaitForDialog(dialog);
+            EXPECT_TRUE(ReadMessageBox(box, &question));
+            PressButton(box, IDYES);
+        },
+        [&] { return GetSaveFileNameA(&ofn); });
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(std::string(name), existing);
+    EXPECT_EQ(question.owner, dialog);
+    EXPECT_NE(question.text, "");  // Wine's wording names no file
+    EXPECT_EQ(question.icon, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_TRUE(WaitForNoDialog(main));
+    DeleteFileA(existing.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(Windows, OpenDialogIsCancelled) {
+    std::string folder = FolderWithFile("入力.bin");
+    char name[MAX_PATH] = "";
+    OPENFILENAMEA ofn = FileDialogOf(main, name, folder, OFN_FILEMUSTEXIST);
+    BOOL opened = WhileDriving([&] { PressButton(WaitForDialog(main), IDCANCEL); },
+                               [&] { return GetOpenFileNameA(&ofn); });
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+    DeleteFileA((folder + "\\入力.bin").c_str());
+    RemoveDirectoryA(folder.c_str());
 }
