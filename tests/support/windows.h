@@ -4,13 +4,15 @@
 #include <windows.h>
 #include <string>
 
-// Polls every 20 ms until a top-level window of the class (any class when
-// null) owned by owner (any owner when null) and belonging to process pid
-// (any process when 0) appears; null after timeoutMs.
+// Polls every 20 ms until a visible top-level window of the class (any class
+// when null) owned by owner (any owner when null) and belonging to process
+// pid (any process when 0) appears; null after timeoutMs. Every wait answers
+// messages sent to this thread's windows meanwhile, but dispatches no
+// posted ones.
 HWND WaitForTopLevel(const char *className, HWND owner, DWORD pid, DWORD timeoutMs);
 // A modal dialog or message box ("#32770") owned by owner.
 HWND WaitForDialog(HWND owner, DWORD timeoutMs = 10000);
-// Waits until no "#32770" window owned by owner is left; false on timeout.
+// Waits until no "#32770" window owned by owner is shown; false on timeout.
 bool WaitForNoDialog(HWND owner, DWORD timeoutMs = 10000);
 // Waits until a window is gone (destroyed); false on timeout.
 bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs = 10000);
@@ -38,6 +40,8 @@ struct MessageBoxView {
     UINT icon;   // MB_ICONWARNING, MB_ICONINFORMATION, MB_ICONERROR, MB_ICONQUESTION, or 0
     HWND owner;
 };
+// False when box is no message box. The icon of a box in another process is
+// told from the pixels it shows, which may take up to 2 s to appear.
 bool ReadMessageBox(HWND box, MessageBoxView *view);
 
 // A safety net for tests that show a dialog on their own thread while another
