@@ -216,7 +216,7 @@ static OPENFILENAMEA FileDialogOf(HWND owner, char *name, const std::string &fol
     ofn.lpstrFile = name;
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrInitialDir = folder.c_str();
-    ofn.Flags = OFN_EXPLORER | flags;
+    ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | flags;  // the folder can be removed after
     return ofn;
 }
 
