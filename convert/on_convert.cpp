@@ -1,0 +1,89 @@
+#include "convert/convert.h"
+#include <windows.h>
+#include <commdlg.h>
+#include <stddef.h>
+#include "app/main_window.h"
+#include "convert/wav_file.h"
+#include "runtime/runtime.h"
+
+// OPENFILENAME_SIZE_VERSION_400A: the record without its three trailing
+// extension fields, which every version of the dialog accepts.
+static const DWORD OlderRecordSize = offsetof(OPENFILENAMEA, pvReserved);
+#ifdef __i386__
+static_assert(OlderRecordSize == 76, "the older record is 76 bytes on 32-bit Windows");
+#endif
+
+struct Notice {
+    const char *text;
+    const char *caption;
+    UINT icon;
+};
+
+static const Notice ReadFailedNotice = {"ファイルの読み取りに失敗しました。", "エラー", MB_ICONWARNING};
+static const Notice TooLargeNotice = {"ファイルが大きすぎます。", "エラー", MB_ICONWARNING};
+static const Notice OpenFailedNotice = {"出力ファイルのオープンに失敗しました。", "エラー", MB_ICONWARNING};
+static const Notice WriteFailedNotice = {"出力ファイルの書き込みに失敗しました。", "エラー", MB_ICONWARNING};
+static const Notice DoneNotice = {"出力しました。", "完了", MB_ICONINFORMATION};
+
+static void Show(const Notice &notice)
+{
+    MessageBoxA(MainWnd, notice.text, notice.caption, MB_OK | notice.icon);
+}
+
+static const Notice &NoticeFor(ReadOutcome outcome)
+{
+    return outcome == ReadTooLarge ? TooLargeNotice : ReadFailedNotice;
+}
+
+static const Notice &NoticeFor(WriteOutcome outcome)
+{
+    switch (outcome) {
+    case WriteDone:
+        return DoneNotice;
+    case WriteOpenFailed:
+        return OpenFailedNotice;
+    default:
+        return WriteFailedNotice;
+    }
+}
+
+// The save dialog, starting from an empty name; false when the user
+// cancels or the dialog fails.
+static bool AskOutputName(char (&name)[MAX_PATH])
+{
+    OPENFILENAMEA dialog;
+    ZeroMemory(&dialog, sizeof dialog);
+    dialog.lStructSize = OlderRecordSize;
+    dialog.hwndOwner = MainWnd;
+    dialog.lpstrFilter = "wavファイル(*.wav)\0*.wav\0";  // the literal's own NUL ends the list
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    dialog.lpstrDefExt = "wav";
+    return GetSaveFileNameA(&dialog) != 0;
+}
+
+void OnConvert(void)
+{
+    StrHandle path = StrAlloc(0);
+    int32_t length = GetWindowTextLengthA(GetDlgItem(MainWnd, IDC_PATH));
+    StrHandle text = StrBuffer(length + 1);
+    StrRelease(path);
+    path = text;
+    GetWindowTextA(GetDlgItem(MainWnd, IDC_PATH), path, length + 1);
+
+    // The input is closed again before the dialog, so it may be the output too.
+    WavImage image;
+    ReadOutcome read = ReadWavImage(path, &image);
+    if (read != ReadDone) {
+        Show(NoticeFor(read));
+    } else {
+        char name[MAX_PATH];
+        ZeroMemory(name, sizeof name);
+        if (AskOutputName(name))
+            Show(NoticeFor(WriteWavImage(name, &image)));
+        FreeWavImage(&image);
+    }
+    StrRelease(path);
+}

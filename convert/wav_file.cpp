@@ -1,0 +1,81 @@
+#include "convert/wav_file.h"
+#include <windows.h>
+#include "convert/wav_header.h"
+#include "runtime/runtime.h"
+
+// The largest payload whose image length n + 44 still fits 32 bits.
+static const uint32_t LargestPayload = 0xFFFFFFFFu - WavHeaderSize;
+
+// The input's size as a payload length, asking for the high part too so
+// that a file of 4 GiB or more is never taken for a small one.
+static ReadOutcome PayloadSize(HANDLE input, uint32_t *n)
+{
+    DWORD high = 0;
+    DWORD low = GetFileSize(input, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return ReadFailed;
+    if (high != 0 || low > LargestPayload)
+        return ReadTooLarge;
+    *n = low;
+    return ReadDone;
+}
+
+// Header and payload into one fresh block: one allocation, one read
+// straight behind the header.
+static ReadOutcome Fill(HANDLE input, WavImage *image)
+{
+    uint32_t n = 0;
+    ReadOutcome outcome = PayloadSize(input, &n);
+    if (outcome != ReadDone)
+        return outcome;
+    // Below 4 GiB a 32-bit process can still run out of room.
+    unsigned char *bytes = static_cast<unsigned char *>(BlockAlloc(n + WavHeaderSize));
+    if (!bytes)
+        return ReadTooLarge;
+    WriteWavHeader(bytes, n);
+    DWORD got = 0;
+    if (!ReadFile(input, bytes + WavHeaderSize, n, &got, NULL) || got != n) {
+        // A header stating n over fewer real bytes would pass silence off as the file.
+        BlockFree(bytes);
+        return ReadFailed;
+    }
+    image->bytes = bytes;
+    image->n = n;
+    return ReadDone;
+}
+
+ReadOutcome ReadWavImage(const char *path, WavImage *image)
+{
+    image->bytes = NULL;
+    image->n = 0;
+    HANDLE input = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (input == INVALID_HANDLE_VALUE)
+        return ReadOpenFailed;
+    ReadOutcome outcome = Fill(input, image);
+    CloseHandle(input);
+    return outcome;
+}
+
+WriteOutcome WriteWavImage(const char *path, const WavImage *image)
+{
+    HANDLE output = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (output == INVALID_HANDLE_VALUE)
+        return WriteOpenFailed;
+    DWORD size = WavHeaderSize + image->n;
+    DWORD put = 0;
+    bool whole = WriteFile(output, image->bytes, size, &put, NULL) && put == size;
+    CloseHandle(output);
+    if (whole)
+        return WriteDone;
+    // A cut-off WAV file still plays, as if it were the whole input: leave none.
+    DeleteFileA(path);
+    return WriteFailed;
+}
+
+void FreeWavImage(WavImage *image)
+{
+    if (image->bytes)
+        BlockFree(image->bytes);
+    image->bytes = NULL;
+    image->n = 0;
+}

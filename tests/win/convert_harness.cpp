@@ -1,0 +1,294 @@
+#include "win/convert_harness.h"
+#include <dlgs.h>
+#include <string.h>
+#include <atomic>
+#include <set>
+#include <thread>
+#include "app/main_window.h"
+#include "convert/convert.h"
+#include "support/debug_monitor.h"
+
+std::string ConvertTest::Folder;
+HWND ConvertTest::PathBox;
+std::vector<SaveDialogCall> SaveDialogCalls;
+static bool Monitoring;
+
+// The save dialog is reached through this program's import slot; the test
+// puts a recorder in front of it.
+#ifdef _WIN64
+extern "C" void *ImportGetSaveFileNameA __asm__("__imp_GetSaveFileNameA");
+#else
+extern "C" void *ImportGetSaveFileNameA __asm__("__imp__GetSaveFileNameA@4");
+#endif
+typedef BOOL(WINAPI *GetSaveFileNameAFn)(LPOPENFILENAMEA);
+static GetSaveFileNameAFn RealGetSaveFileNameA;
+
+static BOOL WINAPI RecordGetSaveFileNameA(LPOPENFILENAMEA record)
+{
+    SaveDialogCall call;
+    memcpy(&call.record, record, sizeof call.record);
+    if (const char *f = record->lpstrFilter) {
+        size_t i = 0;
+        while (f[i] || f[i + 1])
+            i++;
+        call.filter.assign(f, i + 2);
+    }
+    if (record->lpstrFile)
+        call.fileBuffer.assign(record->lpstrFile, record->nMaxFile);
+    if (record->lpstrDefExt)
+        call.defaultExtension = record->lpstrDefExt;
+    SaveDialogCalls.push_back(call);
+    return RealGetSaveFileNameA(record);
+}
+
+static void InstallRecorder()
+{
+    DWORD old;
+    VirtualProtect(&ImportGetSaveFileNameA, sizeof(void *), PAGE_READWRITE, &old);
+    RealGetSaveFileNameA = reinterpret_cast<GetSaveFileNameAFn>(ImportGetSaveFileNameA);
+    ImportGetSaveFileNameA = reinterpret_cast<void *>(RecordGetSaveFileNameA);
+    VirtualProtect(&ImportGetSaveFileNameA, sizeof(void *), old, &old);
+}
+
+void ConvertTest::SetUpTestSuite()
+{
+    static bool started;
+    if (!started) {
+        RuntimeInit();
+        InstallRecorder();
+        WNDCLASSEXA cls = {};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = DefWindowProcA;
+        cls.hInstance = GetModuleHandleA(NULL);
+        cls.lpszClassName = "ConvertTestMain";
+        RegisterClassExA(&cls);
+        started = true;
+    }
+    MainWnd = CreateWindowExA(0, "ConvertTestMain", "convert", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 476, 82,
+                              NULL, NULL, GetModuleHandleA(NULL), NULL);
+    PathBox = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 80, 0, 340, 20, MainWnd,
+                              reinterpret_cast<HMENU>(IDC_PATH), GetModuleHandleA(NULL), NULL);
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    Folder = std::string(temp) + "convert-test-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(Folder.c_str(), NULL);
+    Monitoring = DebugMonitorStart();
+}
+
+void ConvertTest::TearDownTestSuite()
+{
+    if (Monitoring)
+        DebugMonitorStop();
+    DestroyWindow(MainWnd);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((Folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            DeleteFileA((Folder + found.cFileName).c_str());
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(Folder.c_str());
+}
+
+static std::vector<StrHandle> LiveStrings()
+{
+    EnterCriticalSection(&Registry.lock);
+    std::vector<StrHandle> live(Registry.table, Registry.table + Registry.count);
+    LeaveCriticalSection(&Registry.lock);
+    return live;
+}
+
+void ConvertTest::SetUp()
+{
+    registryBefore = LiveStrings();
+    SaveDialogCalls.clear();
+}
+
+void ConvertTest::TearDown()
+{
+    EXPECT_EQ(LiveStrings(), registryBefore) << "the registry holds what it held before";
+    EXPECT_TRUE(WaitForNoDialog(MainWnd, 0));
+    if (Monitoring) {
+        // GoogleTest reports its failures there too; only the runtime's line counts.
+        for (const std::string &line : DebugMonitorTake())
+            EXPECT_NE(line, "未知の文字列が解放されようとしました。\r\n");
+    }
+}
+
+static BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lParam)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770")
+        reinterpret_cast<std::vector<HWND> *>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+
+static std::vector<HWND> OpenDialogs()
+{
+    std::vector<HWND> open;
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&open));
+    return open;
+}
+
+static BOOL CALLBACK FindNameBox(HWND hwnd, LPARAM lParam)
+{
+    int id = GetDlgCtrlID(hwnd);
+    if (id != cmb13 && id != edt1)
+        return TRUE;
+    *reinterpret_cast<bool *>(lParam) = true;
+    return FALSE;
+}
+
+static bool IsSaveDialog(HWND dialog)
+{
+    bool found = false;
+    EnumChildWindows(dialog, FindNameBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+static void NoteStrings(Seen *seen)
+{
+    std::vector<StrHandle> live = LiveStrings();
+    seen->stringsDuringBox = static_cast<int32_t>(live.size());
+    if (!live.empty())
+        seen->newestStringDuringBox.assign(live.back(), StrLength(live.back()));
+}
+
+// Answers one dialog the way the user of a test would.
+static void Answer(HWND dialog, const char *saveAs, Seen *seen)
+{
+    if (GetWindow(dialog, GW_OWNER) != MainWnd) {
+        // The save dialog's own question: replace the existing file?
+        seen->overwriteAsked = true;
+        PressButton(dialog, GetDlgItem(dialog, IDYES) ? IDYES : IDOK);
+    } else if (IsSaveDialog(dialog)) {
+        seen->saveDialogs++;
+        seen->startName = FileNameOf(dialog);
+        if (saveAs && TypeFileName(dialog, saveAs))
+            PressButton(dialog, IDOK);
+        else
+            PressButton(dialog, IDCANCEL);
+    } else {
+        MessageBoxView view;
+        ReadMessageBox(dialog, &view);
+        seen->boxes.push_back(view);
+        NoteStrings(seen);
+        PressButton(dialog, IDOK);
+    }
+}
+
+static void User(const char *saveAs, Seen *seen, const std::atomic<bool> *done)
+{
+    std::set<HWND> answered;
+    while (!*done) {
+        for (HWND dialog : OpenDialogs())
+            if (answered.insert(dialog).second)
+                Answer(dialog, saveAs, seen);
+        Sleep(20);
+    }
+}
+
+Seen ConvertTest::Convert(const std::string &path, const char *saveAs)
+{
+    SetWindowTextA(PathBox, path.c_str());
+    Seen seen;
+    std::atomic<bool> done(false);
+    WatchdogArm(30000);
+    std::thread user(User, saveAs, &seen, &done);
+    OnConvert();
+    done = true;
+    user.join();
+    EXPECT_FALSE(WatchdogDisarm()) << "a dialog was left open";
+    return seen;
+}
+
+void WriteBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD put = 0;
+    WriteFile(file, bytes.data(), bytes.size(), &put, NULL);
+    CloseHandle(file);
+    ASSERT_EQ(put, bytes.size());
+}
+
+bool Exists(const std::string &path)
+{
+    // Found by name, as a link to a device has no attributes under Wine.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
+std::string ReadBytes(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "";
+    std::string bytes(GetFileSize(file, NULL), '\0');
+    DWORD got = 0;
+    ReadFile(file, &bytes[0], bytes.size(), &got, NULL);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool MakeSparse(const std::string &path, uint64_t size)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    bool made = SetFilePointerEx(file, end, NULL, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return made;
+}
+
+bool RunUnix(const std::string &command, const std::string &folder)
+{
+    // Wine starts a Linux program as such but gives no handle to wait on:
+    // the command leaves a mark when it is through.
+    const std::string mark = folder + "unix-done";
+    DeleteFileA(mark.c_str());
+    std::string line = "/bin/sh -c \"" + command + "; touch unix-done\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA("Z:\\bin\\sh", &line[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup, &process))
+        return false;
+    if (process.hProcess) {
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    DWORD start = GetTickCount();
+    while (!Exists(mark) && GetTickCount() - start < 10000)
+        Sleep(20);
+    return DeleteFileA(mark.c_str()) != 0;
+}
+
+static std::string Le32(uint32_t v)
+{
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+std::string WavOf(const std::string &payload)
+{
+    uint32_t n = static_cast<uint32_t>(payload.size());
+    static const char format[] = "fmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x40\x1F\0\0\x01\0\x08\0";
+    return "RIFF" + Le32(n + 36) + "WAVE" + std::string(format, 24) + "data" + Le32(n) + payload;
+}
+
+void ExpectBox(const Seen &seen, const char *text, const char *caption, UINT icon)
+{
+    ASSERT_EQ(seen.boxes.size(), 1u);
+    EXPECT_EQ(seen.boxes[0].text, text);
+    EXPECT_EQ(seen.boxes[0].caption, caption);
+    EXPECT_EQ(seen.boxes[0].icon, icon);
+    EXPECT_EQ(seen.boxes[0].owner, MainWnd);
+}
