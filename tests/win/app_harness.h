@@ -1,0 +1,37 @@
+// The program's own start-up, run once in this test process: the tests then
+// work on the real classes, font, brush, main window and commands.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "runtime/runtime.h"
+
+// The font and brush that start-up made (they outlive a closed window here).
+extern HFONT StartFont;
+extern HBRUSH StartBrush;
+
+// Every test begins with a live main window.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+};
+
+// A slot of this program's import table, so that a test can stand in for
+// one platform function; SwapImport returns what the slot held.
+#ifdef _WIN64
+#define IMPORT_SLOT(var, name, argBytes) extern "C" void *var __asm__("__imp_" #name)
+#else
+#define IMPORT_SLOT(var, name, argBytes) extern "C" void *var __asm__("__imp__" #name "@" #argBytes)
+#endif
+void *SwapImport(void **slot, void *replacement);
+
+std::vector<StrHandle> LiveStrings();
+std::vector<StrHandle> SlotStrings();
+
+// A folder of this test process's own, ending in a backslash.
+std::string TestFolder();
+void WriteBytes(const std::string &path, const std::string &bytes);
+std::string ReadBytes(const std::string &path);   // "" when missing
+// The WAV file of payload, spelled out byte by byte.
+std::string WavOf(const std::string &payload);
