@@ -4,7 +4,7 @@ CONFIGS := native i686 x86_64
 BUILD ?= build
 export BUILD_ROOT := $(abspath $(BUILD))
 
-.PHONY: run test bench build setup
+.PHONY: run test bench build setup screenshots
 
 run: setup
 	@$(MAKE) --no-print-directory build-i686
@@ -17,6 +17,11 @@ test: setup
 bench: setup
 	@$(MAKE) --no-print-directory build
 	@bench/run.sh
+
+# The README's pictures, docs/window.png and docs/converted.png.
+screenshots: setup
+	@$(MAKE) --no-print-directory build-i686
+	@cmake/screenshots.sh
 
 setup:
 	@cmake/setup.sh

@@ -19,6 +19,9 @@ prepare_wine() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Caption buttons are Marlett glyphs; Debian's Wine does not find its own copy.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
   wineserver -p
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or a test runner reading a pipe waits forever.

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Makes the README's pictures, docs/window.png and docs/converted.png: the
+# program on Wine's virtual desktop (which draws the caption) on a virtual
+# display, posed by tests/win/screenshot_driver.cpp.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+BUILD_ROOT="${BUILD_ROOT:-$root/build}"
+. "$root/cmake/wine-env.sh"
+. "$root/cmake/xvfb.sh"
+cfg="$BUILD_ROOT/i686"
+cmake --build "$cfg" --target zunkabell screenshot_driver >/dev/null
+
+marks=$(mktemp -d)
+cleanup() { wineserver -k 2>/dev/null; stop_xvfb; rm -rf "$marks"; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+start_xvfb
+prepare_wine
+mkdir -p "$root/docs"
+
+wine explorer /desktop=zunkabell,540x260 "$cfg/tests/screenshot_driver.exe" \
+  "$(winepath -w "$cfg/zunkabell.exe")" "$(winepath -w "$marks")" &
+driver=$!
+
+# Takes the area the driver names in <pose>.pose, then tells it so.
+take() {
+  for _ in $(seq 600); do
+    [ -s "$marks/$1.pose" ] && break
+    kill -0 "$driver" 2>/dev/null || { echo "The driver ended before the $1 picture."; exit 1; }
+    sleep 0.1
+  done
+  [ -s "$marks/$1.pose" ] || { echo "No $1 picture within a minute."; exit 1; }
+  import -window root -crop "$(cat "$marks/$1.pose")" +repage "$root/docs/$1.png"
+  touch "$marks/$1.taken"
+  echo "docs/$1.png"
+}
+take window
+take converted
+wait "$driver"
