@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "runtime/runtime.h"
+#include "support/files.h"
 
 // The font and brush that start-up made (they outlive a closed window here).
 extern HFONT StartFont;
@@ -31,7 +32,3 @@ std::vector<StrHandle> SlotStrings();
 
 // A folder of this test process's own, ending in a backslash.
 std::string TestFolder();
-void WriteBytes(const std::string &path, const std::string &bytes);
-std::string ReadBytes(const std::string &path);   // "" when missing
-// The WAV file of payload, spelled out byte by byte.
-std::string WavOf(const std::string &payload);

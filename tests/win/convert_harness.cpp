@@ -68,10 +68,7 @@ void ConvertTest::SetUpTestSuite()
                               NULL, NULL, GetModuleHandleA(NULL), NULL);
     PathBox = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 80, 0, 340, 20, MainWnd,
                               reinterpret_cast<HMENU>(IDC_PATH), GetModuleHandleA(NULL), NULL);
-    char temp[MAX_PATH] = "";
-    GetTempPathA(sizeof temp, temp);
-    Folder = std::string(temp) + "convert-test-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(Folder.c_str(), NULL);
+    Folder = MakeTempFolder("convert-test");
     Monitoring = DebugMonitorStart();
 }
 
@@ -80,15 +77,7 @@ void ConvertTest::TearDownTestSuite()
     if (Monitoring)
         DebugMonitorStop();
     DestroyWindow(MainWnd);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((Folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do
-            DeleteFileA((Folder + found.cFileName).c_str());
-        while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(Folder.c_str());
+    RemoveFolder(Folder);
 }
 
 static std::vector<StrHandle> LiveStrings()
@@ -202,86 +191,6 @@ Seen ConvertTest::Convert(const std::string &path, const char *saveAs)
     user.join();
     EXPECT_FALSE(WatchdogDisarm()) << "a dialog was left open";
     return seen;
-}
-
-void WriteBytes(const std::string &path, const std::string &bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD put = 0;
-    WriteFile(file, bytes.data(), bytes.size(), &put, NULL);
-    CloseHandle(file);
-    ASSERT_EQ(put, bytes.size());
-}
-
-bool Exists(const std::string &path)
-{
-    // Found by name, as a link to a device has no attributes under Wine.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
-
-std::string ReadBytes(const std::string &path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string bytes(GetFileSize(file, NULL), '\0');
-    DWORD got = 0;
-    ReadFile(file, &bytes[0], bytes.size(), &got, NULL);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
-}
-
-bool MakeSparse(const std::string &path, uint64_t size)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size);
-    bool made = SetFilePointerEx(file, end, NULL, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    return made;
-}
-
-bool RunUnix(const std::string &command, const std::string &folder)
-{
-    // Wine starts a Linux program as such but gives no handle to wait on:
-    // the command leaves a mark when it is through.
-    const std::string mark = folder + "unix-done";
-    DeleteFileA(mark.c_str());
-    std::string line = "/bin/sh -c \"" + command + "; touch unix-done\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA("Z:\\bin\\sh", &line[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup, &process))
-        return false;
-    if (process.hProcess) {
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-    DWORD start = GetTickCount();
-    while (!Exists(mark) && GetTickCount() - start < 10000)
-        Sleep(20);
-    return DeleteFileA(mark.c_str()) != 0;
-}
-
-static std::string Le32(uint32_t v)
-{
-    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
-
-std::string WavOf(const std::string &payload)
-{
-    uint32_t n = static_cast<uint32_t>(payload.size());
-    static const char format[] = "fmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x40\x1F\0\0\x01\0\x08\0";
-    return "RIFF" + Le32(n + 36) + "WAVE" + std::string(format, 24) + "data" + Le32(n) + payload;
 }
 
 void ExpectBox(const Seen &seen, const char *text, const char *caption, UINT icon)

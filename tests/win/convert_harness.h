@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "runtime/runtime.h"
+#include "support/files.h"
 #include "support/windows.h"
 
 // What the user saw during one run of the command.
@@ -48,17 +49,6 @@ protected:
 private:
     std::vector<StrHandle> registryBefore;
 };
-
-// Files, as the tests make and inspect them.
-void WriteBytes(const std::string &path, const std::string &bytes);
-bool Exists(const std::string &path);
-std::string ReadBytes(const std::string &path);   // "" when missing
-// A file of the given size that takes no disk space.
-bool MakeSparse(const std::string &path, uint64_t size);
-// Runs a shell command on the Linux side in folder and waits for it to end.
-bool RunUnix(const std::string &command, const std::string &folder);
-// The WAV file of payload, spelled out byte by byte.
-std::string WavOf(const std::string &payload);
 
 // One message box as each test expects it: owned by the main window.
 void ExpectBox(const Seen &seen, const char *text, const char *caption, UINT icon);

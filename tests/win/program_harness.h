@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "app/main_window.h"
+#include "support/files.h"
 #include "support/windows.h"
 
 // What one click of the convert button showed the user.
@@ -47,14 +48,6 @@ protected:
 std::string ProgramPath();
 bool IsMessageBox(HWND dialog);
 
-// Files, as the tests make and inspect them.
-void WriteBytes(const std::string &path, const std::string &bytes);
-std::string ReadBytes(const std::string &path);    // "" when missing
-std::vector<std::string> FilesIn(const std::string &folder);   // names, sorted
-bool MakeSparse(const std::string &path, uint64_t size);
-// Runs a shell command on the Linux side, in folder; false where there is none.
-bool RunUnix(const std::string &command, const std::string &folder);
-std::string WavOf(const std::string &payload);
 std::string Pattern(size_t size);   // bytes of every value, in no simple order
 
 // Handles the program holds (under Wine, registry keys left out: its save

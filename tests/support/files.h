@@ -1,0 +1,23 @@
+// Files as the tests make and inspect them, in folders of their own.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+// A new folder under the temporary one, named name and this process's id,
+// ending in a backslash; "" when it cannot be made.
+std::string MakeTempFolder(const std::string &name);
+// Deletes the files of folder (read-only ones too), then the folder.
+void RemoveFolder(const std::string &folder);
+
+void WriteBytes(const std::string &path, const std::string &bytes);
+std::string ReadBytes(const std::string &path);   // "" when missing
+bool Exists(const std::string &path);
+std::vector<std::string> FilesIn(const std::string &folder);   // names, sorted
+// A file of the given size that takes no disk space.
+bool MakeSparse(const std::string &path, uint64_t size);
+// Runs a shell command on the Linux side in folder and waits for it to end;
+// false where there is none.
+bool RunUnix(const std::string &command, const std::string &folder);
+// The WAV file of payload, spelled out byte by byte.
+std::string WavOf(const std::string &payload);
