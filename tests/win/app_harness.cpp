@@ -36,16 +36,6 @@ void AppTest::SetUp()
     }
 }
 
-void *SwapImport(void **slot, void *replacement)
-{
-    DWORD old = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    void *held = *slot;
-    *slot = replacement;
-    VirtualProtect(slot, sizeof *slot, old, &old);
-    return held;
-}
-
 std::vector<StrHandle> LiveStrings()
 {
     EnterCriticalSection(&Registry.lock);

@@ -7,6 +7,7 @@
 #include <vector>
 #include "runtime/runtime.h"
 #include "support/files.h"
+#include "support/imports.h"
 
 // The font and brush that start-up made (they outlive a closed window here).
 extern HFONT StartFont;
@@ -17,15 +18,6 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override;
 };
-
-// A slot of this program's import table, so that a test can stand in for
-// one platform function; SwapImport returns what the slot held.
-#ifdef _WIN64
-#define IMPORT_SLOT(var, name, argBytes) extern "C" void *var __asm__("__imp_" #name)
-#else
-#define IMPORT_SLOT(var, name, argBytes) extern "C" void *var __asm__("__imp__" #name "@" #argBytes)
-#endif
-void *SwapImport(void **slot, void *replacement);
 
 std::vector<StrHandle> LiveStrings();
 std::vector<StrHandle> SlotStrings();

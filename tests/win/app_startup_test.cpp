@@ -148,10 +148,8 @@ TEST_F(AppTest, ClosingDestroysAtOnceDeletesFontThenBrushAndEndsTheLoop)
     HFONT font = UiFont;
     HBRUSH brush = FaceBrush;
     Calls.clear();
-    RealDeleteObject = reinterpret_cast<decltype(RealDeleteObject)>(
-        SwapImport(&ImportDeleteObject, reinterpret_cast<void *>(NoteDeleteObject)));
-    RealPostQuitMessage = reinterpret_cast<decltype(RealPostQuitMessage)>(
-        SwapImport(&ImportPostQuitMessage, reinterpret_cast<void *>(NotePostQuitMessage)));
+    SwapImport(&ImportDeleteObject, NoteDeleteObject, &RealDeleteObject);
+    SwapImport(&ImportPostQuitMessage, NotePostQuitMessage, &RealPostQuitMessage);
     Rescued = false;
     UINT_PTR rescue = SetTimer(NULL, 0, 10000, Rescue);
     PostMessageA(window, WM_CLOSE, 0, 0);

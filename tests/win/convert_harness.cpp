@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "convert/convert.h"
 #include "support/debug_monitor.h"
+#include "support/imports.h"
 
 std::string ConvertTest::Folder;
 HWND ConvertTest::PathBox;
@@ -15,13 +16,8 @@ static bool Monitoring;
 
 // The save dialog is reached through this program's import slot; the test
 // puts a recorder in front of it.
-#ifdef _WIN64
-extern "C" void *ImportGetSaveFileNameA __asm__("__imp_GetSaveFileNameA");
-#else
-extern "C" void *ImportGetSaveFileNameA __asm__("__imp__GetSaveFileNameA@4");
-#endif
-typedef BOOL(WINAPI *GetSaveFileNameAFn)(LPOPENFILENAMEA);
-static GetSaveFileNameAFn RealGetSaveFileNameA;
+IMPORT_SLOT(ImportGetSaveFileNameA, GetSaveFileNameA, 4);
+static BOOL(WINAPI *RealGetSaveFileNameA)(LPOPENFILENAMEA);
 
 static BOOL WINAPI RecordGetSaveFileNameA(LPOPENFILENAMEA record)
 {
@@ -41,21 +37,12 @@ static BOOL WINAPI RecordGetSaveFileNameA(LPOPENFILENAMEA record)
     return RealGetSaveFileNameA(record);
 }
 
-static void InstallRecorder()
-{
-    DWORD old;
-    VirtualProtect(&ImportGetSaveFileNameA, sizeof(void *), PAGE_READWRITE, &old);
-    RealGetSaveFileNameA = reinterpret_cast<GetSaveFileNameAFn>(ImportGetSaveFileNameA);
-    ImportGetSaveFileNameA = reinterpret_cast<void *>(RecordGetSaveFileNameA);
-    VirtualProtect(&ImportGetSaveFileNameA, sizeof(void *), old, &old);
-}
-
 void ConvertTest::SetUpTestSuite()
 {
     static bool started;
     if (!started) {
         RuntimeInit();
-        InstallRecorder();
+        SwapImport(&ImportGetSaveFileNameA, RecordGetSaveFileNameA, &RealGetSaveFileNameA);
         WNDCLASSEXA cls = {};
         cls.cbSize = sizeof cls;
         cls.lpfnWndProc = DefWindowProcA;

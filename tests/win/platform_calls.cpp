@@ -1,22 +1,15 @@
 #include "win/platform_calls.h"
 #include "runtime/runtime.h"
+#include "support/imports.h"
 
-// The import slots of kernel32 and user32 as the linker names them.
-#ifdef _WIN64
-#define IMPORT_SLOT(name, argBytes) "__imp_" #name
-#else
-#define IMPORT_SLOT(name, argBytes) "__imp__" #name "@" #argBytes
-#endif
-extern "C" {
-extern void *ImportHeapAlloc __asm__(IMPORT_SLOT(HeapAlloc, 12));
-extern void *ImportHeapReAlloc __asm__(IMPORT_SLOT(HeapReAlloc, 16));
-extern void *ImportHeapFree __asm__(IMPORT_SLOT(HeapFree, 12));
-extern void *ImportOutputDebugStringA __asm__(IMPORT_SLOT(OutputDebugStringA, 4));
-extern void *ImportCompareStringA __asm__(IMPORT_SLOT(CompareStringA, 24));
-extern void *ImportRtlMoveMemory __asm__(IMPORT_SLOT(RtlMoveMemory, 12));
-extern void *ImportExitProcess __asm__(IMPORT_SLOT(ExitProcess, 4));
-extern void *ImportMessageBoxA __asm__(IMPORT_SLOT(MessageBoxA, 16));
-}
+IMPORT_SLOT(ImportHeapAlloc, HeapAlloc, 12);
+IMPORT_SLOT(ImportHeapReAlloc, HeapReAlloc, 16);
+IMPORT_SLOT(ImportHeapFree, HeapFree, 12);
+IMPORT_SLOT(ImportOutputDebugStringA, OutputDebugStringA, 4);
+IMPORT_SLOT(ImportCompareStringA, CompareStringA, 24);
+IMPORT_SLOT(ImportRtlMoveMemory, RtlMoveMemory, 12);
+IMPORT_SLOT(ImportExitProcess, ExitProcess, 4);
+IMPORT_SLOT(ImportMessageBoxA, MessageBoxA, 16);
 
 bool PlatformCallsRefuseReAlloc;
 void (*PlatformCallsOnEnd)(const std::vector<PlatformCall> &calls);
@@ -131,28 +124,18 @@ static int WINAPI RecordMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UIN
     return RealMessageBoxA(owner, text, caption, type);
 }
 
-template <typename Fn>
-static void Swap(void **slot, Fn *real, Fn stand_in)
-{
-    DWORD old;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    *real = reinterpret_cast<Fn>(*slot);
-    *slot = reinterpret_cast<void *>(stand_in);
-    VirtualProtect(slot, sizeof *slot, old, &old);
-}
-
 void PlatformCallsInstall()
 {
     if (RealHeapAlloc)
         return;
-    Swap(&ImportHeapAlloc, &RealHeapAlloc, RecordHeapAlloc);
-    Swap(&ImportHeapReAlloc, &RealHeapReAlloc, RecordHeapReAlloc);
-    Swap(&ImportHeapFree, &RealHeapFree, RecordHeapFree);
-    Swap(&ImportOutputDebugStringA, &RealOutputDebugStringA, RecordOutputDebugStringA);
-    Swap(&ImportCompareStringA, &RealCompareStringA, RecordCompareStringA);
-    Swap(&ImportRtlMoveMemory, &RealRtlMoveMemory, RecordRtlMoveMemory);
-    Swap(&ImportExitProcess, &RealExitProcess, RecordExitProcess);
-    Swap(&ImportMessageBoxA, &RealMessageBoxA, RecordMessageBoxA);
+    SwapImport(&ImportHeapAlloc, RecordHeapAlloc, &RealHeapAlloc);
+    SwapImport(&ImportHeapReAlloc, RecordHeapReAlloc, &RealHeapReAlloc);
+    SwapImport(&ImportHeapFree, RecordHeapFree, &RealHeapFree);
+    SwapImport(&ImportOutputDebugStringA, RecordOutputDebugStringA, &RealOutputDebugStringA);
+    SwapImport(&ImportCompareStringA, RecordCompareStringA, &RealCompareStringA);
+    SwapImport(&ImportRtlMoveMemory, RecordRtlMoveMemory, &RealRtlMoveMemory);
+    SwapImport(&ImportExitProcess, RecordExitProcess, &RealExitProcess);
+    SwapImport(&ImportMessageBoxA, RecordMessageBoxA, &RealMessageBoxA);
 }
 
 void PlatformCallsStart()
