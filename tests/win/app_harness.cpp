@@ -36,19 +36,6 @@ void AppTest::SetUp()
     }
 }
 
-std::vector<StrHandle> LiveStrings()
-{
-    EnterCriticalSection(&Registry.lock);
-    std::vector<StrHandle> live(Registry.table, Registry.table + Registry.count);
-    LeaveCriticalSection(&Registry.lock);
-    return live;
-}
-
-std::vector<StrHandle> SlotStrings()
-{
-    return std::vector<StrHandle>(GlobalStringSlots, GlobalStringSlots + GlobalStringSlotCount);
-}
-
 std::string TestFolder()
 {
     if (Folder.empty())

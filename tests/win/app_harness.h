@@ -8,6 +8,7 @@
 #include "runtime/runtime.h"
 #include "support/files.h"
 #include "support/imports.h"
+#include "support/registry.h"
 
 // The font and brush that start-up made (they outlive a closed window here).
 extern HFONT StartFont;
@@ -18,9 +19,6 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override;
 };
-
-std::vector<StrHandle> LiveStrings();
-std::vector<StrHandle> SlotStrings();
 
 // A folder of this test process's own, ending in a backslash.
 std::string TestFolder();

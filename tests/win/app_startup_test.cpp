@@ -11,7 +11,7 @@ static const std::string UiFace("\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x8
 
 TEST_F(AppTest, BetweenCommandsOnlyTheThirtyTwoEmptySlotStringsLive)
 {
-    EXPECT_EQ(LiveStrings(), SlotStrings());
+    EXPECT_EQ(RegistryEntries(), SlotStrings());
     for (StrHandle slot : SlotStrings()) {
         EXPECT_EQ(StrLength(slot), 0);
         EXPECT_EQ(slot[0], '\0');
@@ -172,7 +172,7 @@ TEST_F(AppTest, ClosingDestroysAtOnceDeletesFontThenBrushAndEndsTheLoop)
     MSG more;
     EXPECT_FALSE(PeekMessageA(&more, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) << "one quit message only";
     EXPECT_EQ(MainWnd, window) << "the handle is kept, stale";
-    EXPECT_EQ(LiveStrings(), SlotStrings()) << "the slots live until the runtime's exit";
+    EXPECT_EQ(RegistryEntries(), SlotStrings()) << "the slots live until the runtime's exit";
 }
 
 // The loop with GetMessageA's results chosen by the test.

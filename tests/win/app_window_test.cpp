@@ -83,7 +83,7 @@ protected:
     {
         SwapImport(&ImportGetOpenFileNameA, realOpen);
         SwapImport(&ImportMessageBoxA, realBox);
-        EXPECT_EQ(LiveStrings(), SlotStrings());
+        EXPECT_EQ(RegistryEntries(), SlotStrings());
     }
     void *realOpen = nullptr, *realBox = nullptr;
 };
@@ -247,7 +247,7 @@ TEST_F(AppTest, TwentyConversionsInARowLeaveOnlyTheSlotStrings)
         SetWindowTextA(PathBox(), i % 4 == 2 ? missing.c_str() : input.c_str());
         Answered seen = ClickConvert(i % 4 == 1 ? nullptr : output.c_str());
         ASSERT_FALSE(seen.timedOut);
-        EXPECT_EQ(LiveStrings(), SlotStrings());
+        EXPECT_EQ(RegistryEntries(), SlotStrings());
         EXPECT_EQ(seen.startName, "");
         switch (i % 4) {
         case 1:

@@ -8,6 +8,7 @@
 #include "convert/convert.h"
 #include "support/debug_monitor.h"
 #include "support/imports.h"
+#include "support/registry.h"
 
 std::string ConvertTest::Folder;
 HWND ConvertTest::PathBox;
@@ -67,23 +68,15 @@ void ConvertTest::TearDownTestSuite()
     RemoveFolder(Folder);
 }
 
-static std::vector<StrHandle> LiveStrings()
-{
-    EnterCriticalSection(&Registry.lock);
-    std::vector<StrHandle> live(Registry.table, Registry.table + Registry.count);
-    LeaveCriticalSection(&Registry.lock);
-    return live;
-}
-
 void ConvertTest::SetUp()
 {
-    registryBefore = LiveStrings();
+    registryBefore = RegistryEntries();
     SaveDialogCalls.clear();
 }
 
 void ConvertTest::TearDown()
 {
-    EXPECT_EQ(LiveStrings(), registryBefore) << "the registry holds what it held before";
+    EXPECT_EQ(RegistryEntries(), registryBefore) << "the registry holds what it held before";
     EXPECT_TRUE(WaitForNoDialog(MainWnd, 0));
     if (Monitoring) {
         // GoogleTest reports its failures there too; only the runtime's line counts.
@@ -126,7 +119,7 @@ static bool IsSaveDialog(HWND dialog)
 
 static void NoteStrings(Seen *seen)
 {
-    std::vector<StrHandle> live = LiveStrings();
+    std::vector<StrHandle> live = RegistryEntries();
     seen->stringsDuringBox = static_cast<int32_t>(live.size());
     if (!live.empty())
         seen->newestStringDuringBox.assign(live.back(), StrLength(live.back()));

@@ -7,11 +7,6 @@ const std::string UnknownStringLine =
     "\x96\xA2\x92\x6D\x82\xCC\x95\xB6\x8E\x9A\x97\xF1\x82\xAA\x89\xF0\x95\xFA\x82\xB3"
     "\x82\xEA\x82\xE6\x82\xA4\x82\xC6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\r\n";
 
-std::vector<StrHandle> RegistryEntries()
-{
-    return std::vector<StrHandle>(Registry.table, Registry.table + Registry.count);
-}
-
 StrHandle MakeString(const std::string &bytes)
 {
     StrHandle h = StrAlloc(int32_t(bytes.size()));

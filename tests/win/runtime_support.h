@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 #include "runtime/runtime.h"
+#include "support/registry.h"
 
 // The exact diagnostic line in code page 932: 38 bytes of text, CR, LF.
 extern const std::string UnknownStringLine;
 
-std::vector<StrHandle> RegistryEntries();
 StrHandle MakeString(const std::string &bytes);
 // The counted bytes of a live string.
 std::string BytesOf(StrHandle h);
