@@ -2,10 +2,8 @@
 // command table, and conversions one after another through the real window.
 #include "win/app_harness.h"
 #include <commdlg.h>
-#include <atomic>
-#include <set>
-#include <thread>
 #include "app/main_window.h"
+#include "support/dialog_user.h"
 #include "support/windows.h"
 
 static HWND PathBox() { return GetDlgItem(MainWnd, IDC_PATH); }
@@ -169,68 +167,6 @@ TEST_F(PlayedDialogs, OnlyAClickOfBrowseOrConvertRunsACommand)
     EXPECT_EQ(BoxCalls[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
 }
 
-// A user on a second thread answers the real dialogs of one click of the
-// convert button: saves as saveAs (cancels when null), confirms replacing.
-struct Answered {
-    bool saveDialog = false;
-    std::string startName;
-    std::vector<MessageBoxView> boxes;
-    bool timedOut = false;
-};
-
-static BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lParam)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770")
-        reinterpret_cast<std::vector<HWND> *>(lParam)->push_back(hwnd);
-    return TRUE;
-}
-
-static void Answer(HWND dialog, const char *saveAs, Answered *seen)
-{
-    if (GetWindow(dialog, GW_OWNER) != MainWnd) {
-        PressButton(dialog, IDYES);   // replace the existing file
-    } else if (!GetDlgItem(dialog, 0xFFFF)) {
-        seen->saveDialog = true;
-        seen->startName = FileNameOf(dialog);
-        PressButton(dialog, saveAs && TypeFileName(dialog, saveAs) ? IDOK : IDCANCEL);
-    } else {
-        MessageBoxView view;
-        ReadMessageBox(dialog, &view);
-        seen->boxes.push_back(view);
-        PressButton(dialog, IDOK);
-    }
-}
-
-static Answered ClickConvert(const char *saveAs)
-{
-    Answered seen;
-    std::atomic<bool> done(false);
-    std::thread user([&] {
-        DWORD start = GetTickCount();
-        std::set<HWND> answered;
-        while (!done) {
-            std::vector<HWND> open;
-            EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&open));
-            bool late = GetTickCount() - start > 30000;
-            for (HWND dialog : open) {
-                if (late) {
-                    seen.timedOut = true;
-                    PressButton(dialog, IDCANCEL);
-                } else if (answered.insert(dialog).second) {
-                    Answer(dialog, saveAs, &seen);
-                }
-            }
-            Sleep(20);
-        }
-    });
-    Command(IDC_CONVERT, BN_CLICKED);
-    done = true;
-    user.join();
-    return seen;
-}
-
 TEST_F(AppTest, TwentyConversionsInARowLeaveOnlyTheSlotStrings)
 {
     std::string payload;
@@ -245,17 +181,19 @@ TEST_F(AppTest, TwentyConversionsInARowLeaveOnlyTheSlotStrings)
         SCOPED_TRACE(i);
         const std::string output = TestFolder() + "out" + std::to_string(i / 4) + ".wav";
         SetWindowTextA(PathBox(), i % 4 == 2 ? missing.c_str() : input.c_str());
-        Answered seen = ClickConvert(i % 4 == 1 ? nullptr : output.c_str());
-        ASSERT_FALSE(seen.timedOut);
+        // A user on a second thread answers the real dialogs of the click.
+        Answered seen;
+        ASSERT_TRUE(RunAnswered(MainWnd, i % 4 == 1 ? nullptr : output.c_str(),
+                                [] { Command(IDC_CONVERT, BN_CLICKED); }, &seen));
         EXPECT_EQ(RegistryEntries(), SlotStrings());
         EXPECT_EQ(seen.startName, "");
         switch (i % 4) {
         case 1:
-            EXPECT_TRUE(seen.saveDialog);
+            EXPECT_EQ(seen.saveDialogs, 1);
             EXPECT_TRUE(seen.boxes.empty());
             break;
         case 2:
-            EXPECT_FALSE(seen.saveDialog);
+            EXPECT_EQ(seen.saveDialogs, 0);
             ASSERT_EQ(seen.boxes.size(), 1u);
             EXPECT_EQ(seen.boxes[0].text, "ファイルの読み取りに失敗しました。");
             break;

@@ -1,9 +1,5 @@
 #include "win/convert_harness.h"
-#include <dlgs.h>
 #include <string.h>
-#include <atomic>
-#include <set>
-#include <thread>
 #include "app/main_window.h"
 #include "convert/convert.h"
 #include "support/debug_monitor.h"
@@ -85,38 +81,6 @@ void ConvertTest::TearDown()
     }
 }
 
-static BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lParam)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770")
-        reinterpret_cast<std::vector<HWND> *>(lParam)->push_back(hwnd);
-    return TRUE;
-}
-
-static std::vector<HWND> OpenDialogs()
-{
-    std::vector<HWND> open;
-    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&open));
-    return open;
-}
-
-static BOOL CALLBACK FindNameBox(HWND hwnd, LPARAM lParam)
-{
-    int id = GetDlgCtrlID(hwnd);
-    if (id != cmb13 && id != edt1)
-        return TRUE;
-    *reinterpret_cast<bool *>(lParam) = true;
-    return FALSE;
-}
-
-static bool IsSaveDialog(HWND dialog)
-{
-    bool found = false;
-    EnumChildWindows(dialog, FindNameBox, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 static void NoteStrings(Seen *seen)
 {
     std::vector<StrHandle> live = RegistryEntries();
@@ -125,51 +89,12 @@ static void NoteStrings(Seen *seen)
         seen->newestStringDuringBox.assign(live.back(), StrLength(live.back()));
 }
 
-// Answers one dialog the way the user of a test would.
-static void Answer(HWND dialog, const char *saveAs, Seen *seen)
-{
-    if (GetWindow(dialog, GW_OWNER) != MainWnd) {
-        // The save dialog's own question: replace the existing file?
-        seen->overwriteAsked = true;
-        PressButton(dialog, GetDlgItem(dialog, IDYES) ? IDYES : IDOK);
-    } else if (IsSaveDialog(dialog)) {
-        seen->saveDialogs++;
-        seen->startName = FileNameOf(dialog);
-        if (saveAs && TypeFileName(dialog, saveAs))
-            PressButton(dialog, IDOK);
-        else
-            PressButton(dialog, IDCANCEL);
-    } else {
-        MessageBoxView view;
-        ReadMessageBox(dialog, &view);
-        seen->boxes.push_back(view);
-        NoteStrings(seen);
-        PressButton(dialog, IDOK);
-    }
-}
-
-static void User(const char *saveAs, Seen *seen, const std::atomic<bool> *done)
-{
-    std::set<HWND> answered;
-    while (!*done) {
-        for (HWND dialog : OpenDialogs())
-            if (answered.insert(dialog).second)
-                Answer(dialog, saveAs, seen);
-        Sleep(20);
-    }
-}
-
 Seen ConvertTest::Convert(const std::string &path, const char *saveAs)
 {
     SetWindowTextA(PathBox, path.c_str());
     Seen seen;
-    std::atomic<bool> done(false);
-    WatchdogArm(30000);
-    std::thread user(User, saveAs, &seen, &done);
-    OnConvert();
-    done = true;
-    user.join();
-    EXPECT_FALSE(WatchdogDisarm()) << "a dialog was left open";
+    EXPECT_TRUE(RunAnswered(MainWnd, saveAs, OnConvert, &seen, [&seen] { NoteStrings(&seen); }))
+        << "a dialog was left open";
     return seen;
 }
 

@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 #include "runtime/runtime.h"
+#include "support/dialog_user.h"
 #include "support/files.h"
 #include "support/windows.h"
 
 // What the user saw during one run of the command.
-struct Seen {
-    int saveDialogs = 0;
-    std::string startName;             // the save dialog's name box as it opened
-    bool overwriteAsked = false;
-    std::vector<MessageBoxView> boxes;
+struct Seen : Answered {
     int32_t stringsDuringBox = -1;     // live tracked strings while the last box was up
     std::string newestStringDuringBox; // the newest of them, all its counted bytes
 };
