@@ -104,9 +104,13 @@ TEST(RuntimeExit, ReleasesTheSlotsInOrderAndEndsWithZero)
     EXPECT_TRUE(run.debugLines.empty());
 }
 
-// What the user sees when the heap runs dry.
-void ExpectOutOfMemoryStop(const ChildRun &run)
+// What the user sees when the heap runs dry, and what the child reports:
+// its heap calls up to the refusal, then the message box and the end, with
+// the registry intact at both.
+void ExpectOutOfMemoryStop(const char *mode, std::vector<std::string> heapCalls)
 {
+    ASSERT_TRUE(MonitorRunning) << "another program holds the debug output";
+    ChildRun run = RunChild(mode, true);
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.ended);
     ASSERT_TRUE(run.boxSeen) << "no message box";
@@ -115,52 +119,31 @@ void ExpectOutOfMemoryStop(const ChildRun &run)
     EXPECT_EQ(run.box.icon, UINT(MB_ICONWARNING));
     EXPECT_EQ(run.exitCode, DWORD(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_TRUE(run.debugLines.empty());
+    std::string intact = "registry count=32 entries=slots table=kept bytes=" + Bytes(32);
+    std::vector<std::string> expected = heapCalls;
+    for (const std::string &line : {std::string("MessageBoxA owner=0x0 type=0x2030 lock=0"), intact,
+                                    std::string("ExitProcess code=8 lock=0"), intact})
+        expected.push_back(line);
+    EXPECT_EQ(run.report, expected);
 }
 
 TEST(RuntimeOutOfMemory, AStringBlockTheHeapCannotSupplyStopsWithAMessage)
 {
-    ASSERT_TRUE(MonitorRunning) << "another program holds the debug output";
-    ChildRun run = RunChild("oom-block", true);
-    ExpectOutOfMemoryStop(run);
-    std::string intact = "registry count=32 entries=slots table=kept bytes=" + Bytes(32);
-    EXPECT_EQ(run.report, (std::vector<std::string>{
-                              "HeapAlloc P flags=0x8 size=2147483637 -> null lock=0",
-                              "MessageBoxA owner=0x0 type=0x2030 lock=0",
-                              intact,
-                              "ExitProcess code=8 lock=0",
-                              intact,
-                          }));
+    ExpectOutOfMemoryStop("oom-block", {"HeapAlloc P flags=0x8 size=2147483637 -> null lock=0"});
 }
 
 TEST(RuntimeOutOfMemory, AFailedTableResizeKeepsTheOldTableAndStops)
 {
-    ASSERT_TRUE(MonitorRunning) << "another program holds the debug output";
-    ChildRun run = RunChild("oom-table", true);
-    ExpectOutOfMemoryStop(run);
-    std::string intact = "registry count=32 entries=slots table=kept bytes=" + Bytes(32);
-    EXPECT_EQ(run.report, (std::vector<std::string>{
-                              "HeapAlloc P flags=0x8 size=5 -> block lock=0",
-                              "HeapReAlloc P flags=0x0 table size=" + Bytes(33) + " -> null lock=1",
-                              "HeapFree P flags=0x0 new lock=0",
-                              "MessageBoxA owner=0x0 type=0x2030 lock=0",
-                              intact,
-                              "ExitProcess code=8 lock=0",
-                              intact,
-                          }));
+    ExpectOutOfMemoryStop("oom-table", {
+                                           "HeapAlloc P flags=0x8 size=5 -> block lock=0",
+                                           "HeapReAlloc P flags=0x0 table size=" + Bytes(33) + " -> null lock=1",
+                                           "HeapFree P flags=0x0 new lock=0",
+                                       });
 }
 
 TEST(RuntimeOutOfMemory, ANegativeLengthStopsBeforeTouchingTheHeap)
 {
-    ASSERT_TRUE(MonitorRunning) << "another program holds the debug output";
-    ChildRun run = RunChild("oom-negative", true);
-    ExpectOutOfMemoryStop(run);
-    std::string intact = "registry count=32 entries=slots table=kept bytes=" + Bytes(32);
-    EXPECT_EQ(run.report, (std::vector<std::string>{
-                              "MessageBoxA owner=0x0 type=0x2030 lock=0",
-                              intact,
-                              "ExitProcess code=8 lock=0",
-                              intact,
-                          }));
+    ExpectOutOfMemoryStop("oom-negative", {});
 }
 
 }  // namespace
