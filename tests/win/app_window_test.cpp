@@ -17,30 +17,12 @@ static LRESULT Command(int id, int code)
 // The open dialog, played by the test: it notes the record it was handed
 // and picks Chosen, or cancels when Chosen is empty.
 IMPORT_SLOT(ImportGetOpenFileNameA, GetOpenFileNameA, 4);
-struct OpenCall {
-    OPENFILENAMEA record;
-    std::string filter;
-    std::string buffer;   // all nMaxFile bytes as handed over
-    std::string defaultExtension;
-};
-static std::vector<OpenCall> OpenCalls;
+static std::vector<FileDialogCall> OpenCalls;
 static std::string Chosen;
 
 static BOOL WINAPI PlayOpenDialog(LPOPENFILENAMEA record)
 {
-    OpenCall call = {};
-    call.record = *record;
-    if (const char *f = record->lpstrFilter) {
-        size_t i = 0;
-        while (f[i] || f[i + 1])
-            i++;
-        call.filter.assign(f, i + 2);
-    }
-    if (record->lpstrFile)
-        call.buffer.assign(record->lpstrFile, record->nMaxFile);
-    if (record->lpstrDefExt)
-        call.defaultExtension = record->lpstrDefExt;
-    OpenCalls.push_back(call);
+    OpenCalls.push_back(NoteFileDialogCall(record));
     if (Chosen.empty()) {
         // What a dialog leaves in the buffer when cancelled is no choice.
         if (record->lpstrFile)
@@ -104,7 +86,7 @@ TEST_F(PlayedDialogs, BrowseHandsTheOpenDialogItsRecord)
     EXPECT_EQ(r.nFilterIndex, 1u);
     EXPECT_NE(r.lpstrFile, nullptr);
     EXPECT_EQ(r.nMaxFile, 260u);
-    EXPECT_EQ(OpenCalls[0].buffer, std::string(260, '\0')) << "an empty name whatever the box holds";
+    EXPECT_EQ(OpenCalls[0].fileBuffer, std::string(260, '\0')) << "an empty name whatever the box holds";
     EXPECT_EQ(r.lpstrFileTitle, nullptr);
     EXPECT_EQ(r.nMaxFileTitle, 0u);
     EXPECT_EQ(r.lpstrInitialDir, nullptr);
@@ -135,8 +117,8 @@ TEST_F(PlayedDialogs, ChoosingReplacesThePathBoxAndCancellingLeavesIt)
     EXPECT_EQ(TextOf(PathBox()), "C:\\フォルダ\\選んだ ファイル.dat");
 
     ASSERT_EQ(OpenCalls.size(), 4u);
-    for (const OpenCall &call : OpenCalls)
-        EXPECT_EQ(call.buffer, std::string(260, '\0'));
+    for (const FileDialogCall &call : OpenCalls)
+        EXPECT_EQ(call.fileBuffer, std::string(260, '\0'));
     EXPECT_TRUE(BoxCalls.empty());
 }
 

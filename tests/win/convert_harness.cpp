@@ -1,14 +1,12 @@
 #include "win/convert_harness.h"
-#include <string.h>
 #include "app/main_window.h"
 #include "convert/convert.h"
 #include "support/debug_monitor.h"
-#include "support/imports.h"
 #include "support/registry.h"
 
 std::string ConvertTest::Folder;
 HWND ConvertTest::PathBox;
-std::vector<SaveDialogCall> SaveDialogCalls;
+std::vector<FileDialogCall> SaveDialogCalls;
 static bool Monitoring;
 
 // The save dialog is reached through this program's import slot; the test
@@ -18,19 +16,7 @@ static BOOL(WINAPI *RealGetSaveFileNameA)(LPOPENFILENAMEA);
 
 static BOOL WINAPI RecordGetSaveFileNameA(LPOPENFILENAMEA record)
 {
-    SaveDialogCall call;
-    memcpy(&call.record, record, sizeof call.record);
-    if (const char *f = record->lpstrFilter) {
-        size_t i = 0;
-        while (f[i] || f[i + 1])
-            i++;
-        call.filter.assign(f, i + 2);
-    }
-    if (record->lpstrFile)
-        call.fileBuffer.assign(record->lpstrFile, record->nMaxFile);
-    if (record->lpstrDefExt)
-        call.defaultExtension = record->lpstrDefExt;
-    SaveDialogCalls.push_back(call);
+    SaveDialogCalls.push_back(NoteFileDialogCall(record));
     return RealGetSaveFileNameA(record);
 }
 

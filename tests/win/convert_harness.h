@@ -4,13 +4,13 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commdlg.h>
 #include <stdint.h>
 #include <string>
 #include <vector>
 #include "runtime/runtime.h"
 #include "support/dialog_user.h"
 #include "support/files.h"
+#include "support/imports.h"
 #include "support/windows.h"
 
 // What the user saw during one run of the command.
@@ -19,17 +19,8 @@ struct Seen : Answered {
     std::string newestStringDuringBox; // the newest of them, all its counted bytes
 };
 
-// The record the command handed to the save dialog, with what its pointers
-// pointed at when the dialog was asked for.
-struct SaveDialogCall {
-    OPENFILENAMEA record;
-    std::string filter;      // up to and including the NUL that ends the list
-    std::string fileBuffer;  // all nMaxFile bytes
-    std::string defaultExtension;
-};
-
 // Every call of the save dialog since the test began.
-extern std::vector<SaveDialogCall> SaveDialogCalls;
+extern std::vector<FileDialogCall> SaveDialogCalls;
 
 class ConvertTest : public ::testing::Test {
 protected:

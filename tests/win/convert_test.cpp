@@ -34,7 +34,7 @@ TEST_F(ConvertTest, SaveDialogStartsEmptyWithItsOneFilterAndCancelIsSilent)
     EXPECT_TRUE(seen.boxes.empty());
     EXPECT_FALSE(Exists(Folder + "cancel.wav"));
     ASSERT_EQ(SaveDialogCalls.size(), 1u);
-    const SaveDialogCall &call = SaveDialogCalls[0];
+    const FileDialogCall &call = SaveDialogCalls[0];
     OPENFILENAMEA expected;
     memset(&expected, 0, sizeof expected);
     expected.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
