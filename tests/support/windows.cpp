@@ -284,4 +284,12 @@ bool WatchdogDisarm() {
     return WatchdogFired != 0;
 }
 
+void RegisterPlainClass(const char *name, WNDPROC procedure) {
+    WNDCLASSA cls = {};
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.lpszClassName = name;
+    RegisterClassA(&cls);
+}
+
 UINT AnsiCodePage() { return GetACP(); }

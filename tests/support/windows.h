@@ -51,5 +51,9 @@ bool ReadMessageBox(HWND box, MessageBoxView *view);
 void WatchdogArm(DWORD timeoutMs);
 bool WatchdogDisarm();
 
+// Registers a window class of this module with nothing but a name and a
+// window procedure.
+void RegisterPlainClass(const char *name, WNDPROC procedure);
+
 // The ANSI code page this process runs under.
 UINT AnsiCodePage();

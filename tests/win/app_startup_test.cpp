@@ -60,6 +60,19 @@ TEST_F(AppTest, EveryControlShowsUiFont)
     }
 }
 
+// What both the record and the class the system holds say.
+static void ExpectClassFields(const WNDCLASSEXA &c, WNDPROC procedure, HICON icon)
+{
+    EXPECT_EQ(c.style, 11u);
+    EXPECT_EQ(c.lpfnWndProc, procedure);
+    EXPECT_EQ(c.cbClsExtra, 0);
+    EXPECT_EQ(c.cbWndExtra, 0);
+    EXPECT_EQ(c.hIcon, icon);
+    EXPECT_EQ(c.hCursor, LoadCursorA(NULL, IDC_ARROW));
+    EXPECT_EQ(c.hbrBackground, StartBrush);
+    EXPECT_EQ(c.lpszMenuName, nullptr);
+}
+
 static void ExpectClass(const char *name, const WNDCLASSEXA &record, WNDPROC procedure, HICON icon, HICON small)
 {
     SCOPED_TRACE(name);
@@ -68,15 +81,8 @@ static void ExpectClass(const char *name, const WNDCLASSEXA &record, WNDPROC pro
     EXPECT_EQ(record.cbSize, 48u);
 #endif
     EXPECT_EQ(record.cbSize, sizeof(WNDCLASSEXA));
-    EXPECT_EQ(record.style, 11u);
-    EXPECT_EQ(record.lpfnWndProc, procedure);
-    EXPECT_EQ(record.cbClsExtra, 0);
-    EXPECT_EQ(record.cbWndExtra, 0);
+    ExpectClassFields(record, procedure, icon);
     EXPECT_EQ(record.hInstance, self);
-    EXPECT_EQ(record.hIcon, icon);
-    EXPECT_EQ(record.hCursor, LoadCursorA(NULL, IDC_ARROW));
-    EXPECT_EQ(record.hbrBackground, StartBrush);
-    EXPECT_EQ(record.lpszMenuName, nullptr);
     EXPECT_STREQ(record.lpszClassName, name);
     EXPECT_EQ(record.hIconSm, small);
 
@@ -84,14 +90,7 @@ static void ExpectClass(const char *name, const WNDCLASSEXA &record, WNDPROC pro
     WNDCLASSEXA held = {};
     held.cbSize = sizeof held;
     ASSERT_TRUE(GetClassInfoExA(self, name, &held));
-    EXPECT_EQ(held.style, 11u);
-    EXPECT_EQ(held.lpfnWndProc, procedure);
-    EXPECT_EQ(held.cbClsExtra, 0);
-    EXPECT_EQ(held.cbWndExtra, 0);
-    EXPECT_EQ(held.hIcon, icon);
-    EXPECT_EQ(held.hCursor, LoadCursorA(NULL, IDC_ARROW));
-    EXPECT_EQ(held.hbrBackground, StartBrush);
-    EXPECT_EQ(held.lpszMenuName, nullptr);
+    ExpectClassFields(held, procedure, icon);
 }
 
 TEST_F(AppTest, BothClassesAreRegisteredFromTheirRecords)
@@ -202,12 +201,7 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 TEST_F(AppTest, LoopEndsOnZeroOrMinusOneAndDispatchesEveryOtherResult)
 {
-    WNDCLASSEXA probeClass = {};
-    probeClass.cbSize = sizeof probeClass;
-    probeClass.lpfnWndProc = ProbeProc;
-    probeClass.hInstance = GetModuleHandleA(NULL);
-    probeClass.lpszClassName = "LoopProbe";
-    RegisterClassExA(&probeClass);
+    RegisterPlainClass("LoopProbe", ProbeProc);
     Probe = CreateWindowExA(0, "LoopProbe", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, GetModuleHandleA(NULL), NULL);
     ASSERT_NE(Probe, nullptr);
     void *real = SwapImport(&ImportGetMessageA, reinterpret_cast<void *>(ScriptedGetMessageA));

@@ -26,12 +26,7 @@ void ConvertTest::SetUpTestSuite()
     if (!started) {
         RuntimeInit();
         SwapImport(&ImportGetSaveFileNameA, RecordGetSaveFileNameA, &RealGetSaveFileNameA);
-        WNDCLASSEXA cls = {};
-        cls.cbSize = sizeof cls;
-        cls.lpfnWndProc = DefWindowProcA;
-        cls.hInstance = GetModuleHandleA(NULL);
-        cls.lpszClassName = "ConvertTestMain";
-        RegisterClassExA(&cls);
+        RegisterPlainClass("ConvertTestMain", DefWindowProcA);
         started = true;
     }
     MainWnd = CreateWindowExA(0, "ConvertTestMain", "convert", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 476, 82,

@@ -77,11 +77,7 @@ protected:
 
     void SetUp() override {
         HINSTANCE instance = GetModuleHandleA(nullptr);
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = PlainProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = "SupportTest";
-        RegisterClassA(&wc);
+        RegisterPlainClass("SupportTest", PlainProc);
         main = CreateWindowA("SupportTest", "test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200,
                              nullptr, nullptr, instance, nullptr);
         edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 12,
