@@ -1,4 +1,5 @@
 #include "support/debug_monitor.h"
+#include "support/files.h"
 #include "support/windows.h"
 #include <gtest/gtest.h>
 #include <string>
@@ -194,14 +195,10 @@ TEST(OtherProcess, MessageBoxIsFoundAndReadWithItsIcon) {
     }
 }
 
-// A fresh folder under the temporary folder holding one file.
+// A fresh folder under the temporary folder holding one empty file.
 static std::string FolderWithFile(const char *name) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = temp + std::string("support_test_") + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(folder.c_str(), nullptr);
-    HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
+    std::string folder = MakeTempFolder("support-test");
+    WriteBytes(folder + name, "");
     return folder;
 }
 
@@ -218,7 +215,7 @@ static OPENFILENAMEA FileDialogOf(HWND owner, char *name, const std::string &fol
 
 TEST_F(Windows, SaveDialogTakesATypedNameAndAsksBeforeReplacing) {
     std::string folder = FolderWithFile("既存.wav");
-    std::string existing = folder + "\\既存.wav";
+    std::string existing = folder + "既存.wav";
     char name[MAX_PATH] = "最初.wav";
     OPENFILENAMEA ofn = FileDialogOf(main, name, folder, OFN_OVERWRITEPROMPT);
     MessageBoxView question = {};
@@ -241,8 +238,7 @@ TEST_F(Windows, SaveDialogTakesATypedNameAndAsksBeforeReplacing) {
     EXPECT_NE(question.text, "");  // Wine's wording names no file
     EXPECT_EQ(question.icon, static_cast<UINT>(MB_ICONWARNING));
     EXPECT_TRUE(WaitForNoDialog(main));
-    DeleteFileA(existing.c_str());
-    RemoveDirectoryA(folder.c_str());
+    RemoveFolder(folder);
 }
 
 TEST_F(Windows, OpenDialogIsCancelled) {
@@ -253,6 +249,5 @@ TEST_F(Windows, OpenDialogIsCancelled) {
                                [&] { return GetOpenFileNameA(&ofn); });
     EXPECT_FALSE(opened);
     EXPECT_EQ(CommDlgExtendedError(), 0u);
-    DeleteFileA((folder + "\\入力.bin").c_str());
-    RemoveDirectoryA(folder.c_str());
+    RemoveFolder(folder);
 }
