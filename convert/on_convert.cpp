@@ -74,7 +74,7 @@ void OnConvert(void)
     GetWindowTextA(GetDlgItem(MainWnd, IDC_PATH), path, length + 1);
 
     // The input is closed again before the dialog, so it may be the output too.
-    WavImage image;
+    WavImage image = {};
     ReadOutcome read = ReadWavImage(path, &image);
     if (read != ReadDone) {
         Show(NoticeFor(read));
