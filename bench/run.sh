@@ -60,7 +60,8 @@ hyper() {
     >>"$results"
 }
 
-echo "Load before: $(uptime | sed 's/.*load average/load average/')"
+echo "$(date -u "+%Y-%m-%d %H:%M UTC"); $(nproc) cores, $(free -g | awk "/^Mem:/{print \$2}") GiB memory; $(wine --version); Linux $(uname -r)"
+echo "Load average before (1, 5, 15 min): $(cut -d" " -f1-3 /proc/loadavg)"
 for size in "${sizes_mib[@]}"; do
   echo "== $size MiB =="
   in="$tmp/in.bin"
@@ -99,9 +100,16 @@ for size in "${sizes_mib[@]}"; do
   check "$in" "$out"; rm -f "$out"
 done
 rm -f "$tmp/in.bin"
-echo "Load after: $(uptime | sed 's/.*load average/load average/')"
+echo "Load average after: $(cut -d" " -f1-3 /proc/loadavg)"
 echo
 "$python" "$root/bench/table.py" "$results"
+
+echo
+echo "Phases of the conversion path at 512 MiB, median seconds:"
+for cfg in "${configs[@]}"; do
+  f="$tmp/zb-$cfg-512.txt"
+  echo "  $cfg: read $(value median_read "$f"), write $(value median_write "$f"), free $(value median_free "$f")"
+done
 
 echo
 echo "Peak memory of one 512 MiB conversion (n = $((512 << 20))), above the idle process:"
