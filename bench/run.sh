@@ -17,6 +17,11 @@ python=/usr/bin/python3   # Debian's, not a shim that adds its own start-up
 sizes_mib=(1 64 512)
 declare -A runs=([1]=20 [64]=10 [512]=5)
 configs=(i686 x86_64)
+check_i686
+if [ "$I686_RUNS" = no ]; then
+  configs=(x86_64)
+  echo "i686 not measured: $I686_WHY."
+fi
 
 for cfg in "${configs[@]}"; do
   if [ ! -f "$BUILD_ROOT/$cfg/convert_bench.exe" ]; then
@@ -33,7 +38,10 @@ trap 'exit 130' INT TERM
 prepare_wine || true   # a server already running for this prefix is fine
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # Its console lines end in CR LF.
-bench() { wine "$BUILD_ROOT/$1/convert_bench.exe" "${@:2}" </dev/null | tr -d '\r'; }
+bench() {
+  local exe="$BUILD_ROOT/$1/convert_bench.exe"
+  "$(wine_loader "$exe")" "$exe" "${@:2}" </dev/null | tr -d '\r'
+}
 value() { sed -n "s/^$1 //p" "$2"; }
 results="$tmp/results.tsv"
 : >"$results"
@@ -60,7 +68,7 @@ hyper() {
     >>"$results"
 }
 
-echo "$(date -u "+%Y-%m-%d %H:%M UTC"); $(nproc) cores, $(free -g | awk "/^Mem:/{print \$2}") GiB memory; $(wine --version); Linux $(uname -r)"
+echo "$(date -u "+%Y-%m-%d %H:%M UTC"); $(nproc) cores, $(free -g | awk "/^Mem:/{print \$2}") GiB memory; $("$WINE64" --version); Linux $(uname -r)"
 echo "Load average before (1, 5, 15 min): $(cut -d" " -f1-3 /proc/loadavg)"
 for size in "${sizes_mib[@]}"; do
   echo "== $size MiB =="
@@ -78,8 +86,9 @@ for size in "${sizes_mib[@]}"; do
   done
 
   out="$tmp/out-wine.wav"
-  hyper "zunkabell i686, whole Wine process" "$size" "$out" \
-    wine "$BUILD_ROOT/i686/convert_bench.exe" convert "$(winpath "$in")" "$(winpath "$out")" 0
+  whole="$BUILD_ROOT/${configs[0]}/convert_bench.exe"
+  hyper "zunkabell ${configs[0]}, whole Wine process" "$size" "$out" \
+    "$(wine_loader "$whole")" "$whole" convert "$(winpath "$in")" "$(winpath "$out")" 0
   check "$in" "$out" --exact; rm -f "$out"
 
   out="$tmp/out-cp.bin"

@@ -3,7 +3,8 @@ as one table, each with its ratio to cp at the same size."""
 import sys
 
 ORDER = ["cp", "zunkabell i686, in-process", "zunkabell x86_64, in-process",
-         "zunkabell i686, whole Wine process", "python3 wave", "sox", "ffmpeg"]
+         "zunkabell i686, whole Wine process", "zunkabell x86_64, whole Wine process",
+         "python3 wave", "sox", "ffmpeg"]
 
 medians = {}
 for line in open(sys.argv[1]):

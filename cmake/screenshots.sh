@@ -7,19 +7,25 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 . "$root/cmake/wine-env.sh"
 . "$root/cmake/xvfb.sh"
-cfg="$BUILD_ROOT/i686"
-cmake --build "$cfg" --target zunkabell screenshot_driver >/dev/null
+name=i686
+check_i686
+if [ "$I686_RUNS" = no ]; then
+  name=x86_64
+  echo "Pictures of the x86_64 program: $I686_WHY."
+fi
+"${MAKE:-make}" -C "$root" --no-print-directory BUILD="$BUILD_ROOT" "build-$name" >/dev/null
+cfg="$BUILD_ROOT/$name"
 
 marks=$(mktemp -d)
-cleanup() { wineserver -k 2>/dev/null; stop_xvfb; rm -rf "$marks"; }
+cleanup() { wineserver -k 2>/dev/null; wineserver -w; stop_xvfb; rm -rf "$marks"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 start_xvfb
 prepare_wine
 mkdir -p "$root/docs"
 
-wine explorer /desktop=zunkabell,540x260 "$cfg/tests/screenshot_driver.exe" \
-  "$(winepath -w "$cfg/zunkabell.exe")" "$(winepath -w "$marks")" &
+"$WINE64" explorer /desktop=zunkabell,540x260 "$cfg/tests/screenshot_driver.exe" \
+  "$("$WINE64" winepath -w "$cfg/zunkabell.exe")" "$("$WINE64" winepath -w "$marks")" &
 driver=$!
 
 # Takes the area the driver names in <pose>.pose, then tells it so.

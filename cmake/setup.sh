@@ -3,7 +3,7 @@
 # nothing when it is all there already.
 set -eu
 packages=(cmake ninja-build g++ make googletest mingw-w64 wine wine32:i386 wine64
-          xvfb xauth x11-utils imagemagick fonts-ipafont-gothic locales python3
+          fonts-wine xvfb xauth x11-utils imagemagick fonts-ipafont-gothic locales python3
           sndfile-programs sox libsox-fmt-all ffmpeg hyperfine)
 
 sudo=""

@@ -16,7 +16,7 @@ stop_xvfb() {
 prepare_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    "$WINE64" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
   # Caption buttons are Marlett glyphs; Debian's Wine does not find its own copy.
@@ -25,12 +25,12 @@ prepare_wine() {
   wineserver -p
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or a test runner reading a pipe waits forever.
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
 }
 # Whether Wine leaves top-level windows to a window manager (Y, its default)
 # or places them itself (N). A bare Xvfb has none, and Wine would wait 2 s
 # for it each time a window with a caption is hidden or destroyed.
 wine_managed_windows() {
   grep -q "^\"Managed\"=\"$1\"" "$WINEPREFIX/user.reg" 2>/dev/null ||
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f </dev/null >/dev/null 2>&1
+    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f </dev/null >/dev/null 2>&1
 }

@@ -88,8 +88,15 @@ bool MakeSparse(const std::string &path, uint64_t size)
     return made;
 }
 
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
+}
+
 bool RunUnix(const std::string &command, const std::string &folder)
 {
+    if (!UnderWine())
+        return false;
     // Wine starts a Linux program as such but gives no handle to wait on:
     // the command leaves a mark when it is through.
     const std::string mark = folder + "unix-done";

@@ -10,6 +10,7 @@ TEST_F(ConvertTest, InputsWhoseImageWouldPass4GiBAreTooLarge)
 {
     // 2^32 - 44 bytes need an image one byte past 32 bits; the larger two
     // look small (3 bytes, 1 GiB) when the size's high part is not asked for.
+    SKIP_UNLESS_UNDER_WINE("sparse files");
     const std::string input = Folder + "large.bin";
     for (uint64_t size : {0x100000000ull - 44, 0x100000003ull, 5ull << 30}) {
         SCOPED_TRACE(size);
@@ -26,6 +27,7 @@ TEST_F(ConvertTest, AnImageThatCannotBeAllocatedIsTooLarge)
 #ifdef _WIN64
     GTEST_SKIP() << "a 64-bit process can allocate the largest image, 4 GiB less one byte";
 #else
+    SKIP_UNLESS_UNDER_WINE("sparse files");
     const std::string input = Folder + "largest.bin";
     ASSERT_TRUE(MakeSparse(input, 0x100000000ull - 45));
     Seen seen = Convert(input, nullptr);
@@ -57,6 +59,7 @@ TEST_F(ConvertTest, AFailedSizeQueryIsAReadFailure)
 TEST_F(ConvertTest, AShortReadIsAReadFailure)
 {
     // The kernel reports a page for this file and delivers one line.
+    SKIP_UNLESS_UNDER_WINE("/sys");
     const char *path = "Z:\\sys\\kernel\\mm\\transparent_hugepage\\enabled";
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
@@ -76,6 +79,7 @@ TEST_F(ConvertTest, AShortReadIsAReadFailure)
 TEST_F(ConvertTest, AFailedWriteIsReported)
 {
     // Every write to the full device fails; the link to it is the test's own.
+    SKIP_UNLESS_UNDER_WINE("the shell and /dev/full");
     const std::string input = Folder + "towrite.txt", link = Folder + "full.wav";
     WriteBytes(input, "abc");
     ASSERT_TRUE(RunUnix("ln -sf /dev/full full.wav", Folder));

@@ -91,6 +91,7 @@ TEST_F(ProgramTest, FilesTooLargeForAWavImageAreRefused)
 {
     // 4 GiB + 3 would pass for 3 bytes if the high part were dropped;
     // 4 GiB - 44 fits 32 bits, but its image would not.
+    SKIP_UNLESS_UNDER_WINE("sparse files");
     for (uint64_t size : {(1ull << 32) + 3, (1ull << 32) - 44}) {
         SCOPED_TRACE(size);
         const std::string input = folder + "huge.bin";
