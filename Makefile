@@ -35,3 +35,12 @@ build-%:
 	@[ -f $(BUILD)/$*/build.ninja ] || cmake -S . -B $(BUILD)/$* -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null
 	@cmake --build $(BUILD)/$*
+
+# The numeric routines' accuracy against MPFR, the table in bench/README.md:
+# a measurement of the native build, a few minutes. Configured again so that
+# a build folder made before MPFR was installed finds it.
+.PHONY: accuracy
+accuracy: setup
+	@cmake -S . -B $(BUILD)/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)/native --target numeric_accuracy
+	@$(BUILD)/native/numeric_accuracy

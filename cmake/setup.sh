@@ -4,7 +4,7 @@
 set -eu
 packages=(cmake ninja-build g++ make googletest mingw-w64 wine wine32:i386 wine64
           fonts-wine xvfb xauth x11-utils imagemagick fonts-ipafont-gothic locales python3
-          sndfile-programs sox libsox-fmt-all ffmpeg hyperfine)
+          sndfile-programs sox libsox-fmt-all ffmpeg hyperfine libmpfr-dev)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -137,14 +137,27 @@ double NumFrexp(double x, int32_t *e)
     return m;
 }
 
-// From about 1.27e308 up the split gives e = 1024 and 2^1024 is +inf, so the
-// reduced argument is 0: the result is finite but no logarithm.
+// Where x / sqrt2 has no power of two to split by (below 2^-1024 and from
+// 2^1023 on: x below about 7.87e-309, or from about 1.27e308), the split runs
+// on x scaled exactly by 2^64 or 2^-64, and e takes the scaling back: the same
+// steps on the same reduced argument as everywhere else, so the same accuracy,
+// and a subnormal x loses no bits to x / sqrt2. +inf still gives NaN.
 double NumLog(double x)
 {
     if (Le(x, 0.0))
         return 0.0;
+    double v = x / Sqrt2;
+    int32_t scale = 0;
+    if (Lt(v, 0x1p-1024))
+        scale = 64;
+    else if (Ge(v, 0x1p1023) && !std::isinf(x))
+        scale = -64;
+    if (scale != 0) {
+        x = NumLdexp(x, scale);
+        v = x / Sqrt2;
+    }
     int32_t e = 0;
-    NumFrexp(x / Sqrt2, &e);
+    NumFrexp(v, &e);
     double a = x / NumLdexp(1.0, e);
     double z = a - 1.0;
     double g = 0.0;
@@ -153,17 +166,29 @@ double NumLog(double x)
         double s = g + (double)(2 * n + 1);
         g = t / ((t / s) + 2.0);
     }
-    double eLn2 = (double)e * Ln2;
+    double eLn2 = (double)(e - scale) * Ln2;
     return z / (1.0 + g) + eLn2;
 }
 
-// From |x| of about 1.49e9 the step count saturates and the remainder is no
-// longer reduced: the result is +inf or 0 until r * r overflows, near
-// |x| = 1.3e154, and NaN from there on, for the infinities and for NaN.
+// From |x| of about 1.49e9 on, the step count leaves the integer range (and
+// NaN has none), so the remainder cannot be reduced. There the result is
+// e^x's own: NaN for NaN, +inf and +0 for the infinities, and for the rest an
+// overflow or underflow made by one product, so that it rounds in the
+// caller's mode and raises its flag as the last step does just inside the
+// range (the largest double rounding down or toward zero, the least
+// subnormal rounding up).
 double NumExp(double x)
 {
     double t = x / Ln2;
-    int32_t k = Ge(x, 0.0) ? NumFloor(t + 0.5) : NumFloor(t - 0.5);
+    double nearest = Ge(x, 0.0) ? t + 0.5 : t - 0.5;
+    if (!(nearest >= -2147483647.0 && nearest < 2147483648.0)) {
+        if (std::isnan(x))
+            return x;
+        if (std::isinf(x))
+            return x > 0 ? x : 0.0;
+        return x > 0 ? 0x1p1023 * 2.0 : 0x1p-1074 * 0.5;
+    }
+    int32_t k = NumFloor(nearest);
     double kLn2 = (double)k * Ln2;
     double r = x - kLn2;
     double s = r * r;
@@ -175,17 +200,27 @@ double NumExp(double x)
     return NumLdexp(q, k);
 }
 
-// A NaN exponent passes all three tests and converts to 0, so gives 1.0.
-// A base that is not positive with any other exponent gives +0.0 and is not
-// reported: no routine reports errors.
+// A NaN exponent would pass all three tests by the NaN rule and then rest on
+// the conversion of NaN; the infinite base has a NaN logarithm, and 1 to an
+// infinite power makes the product inf * 0. These take the limits of
+// e^(y ln x) instead: NaN for a NaN exponent but 1 for every power of 1, and
+// +inf or +0 for the infinite base. A base that is not positive with any
+// other exponent gives +0.0 and is not reported: no routine reports errors.
 double NumPow(double x, double y)
 {
+    if (std::isnan(y))
+        return x == 1.0 ? 1.0 : y;
     bool low = Le(-2147483647.0, y);
     bool high = Le(y, 2147483647.0);
     bool whole = Eq(y, NumToReal((double)NumFloor(y)));
     if (low && high && whole)
         return NumIntPow(x, Truncate(y));
-    if (Gt(x, 0.0))
+    if (Gt(x, 0.0)) {
+        if (std::isinf(x))
+            return y > 0 ? x : 0.0;
+        if (std::isinf(y) && x == 1.0)
+            return 1.0;
         return NumExp(y * NumLog(x));
+    }
     return 0.0;
 }
