@@ -3,7 +3,9 @@
 // large an input this build can take at all.
 //
 //   convert_bench convert IN OUT RUNS   one warm-up, then RUNS timed runs
-//                                       (RUNS 0: the one conversion alone)
+//                                       (RUNS 0: the one conversion alone),
+//                                       each to a new name
+//   convert_bench replace IN OUT RUNS   the same, each over the last output
 //   convert_bench read IN               ReadWavImage alone; prints its outcome
 //   convert_bench largest               largest n whose image the heap supplies
 //
@@ -69,7 +71,7 @@ static double Median(double *values, int count) {
     return count % 2 ? values[count / 2] : (values[count / 2 - 1] + values[count / 2]) / 2;
 }
 
-static int Convert(const char *in, const char *out, int runs) {
+static int Convert(const char *in, const char *out, int runs, bool fresh) {
     double phases[3][64], total[64], each[3];
     unsigned long long idle = PeakWorkingSet();
     DeleteFileA(out);
@@ -78,7 +80,7 @@ static int Convert(const char *in, const char *out, int runs) {
 
     runs = std::min(runs, 64);
     for (int i = 0; i < runs; i++) {
-        DeleteFileA(out);   // every tool starts without an output, as cp does
+        if (fresh) DeleteFileA(out);   // every tool starts without an output, as cp does
         if (!ConvertOnce(in, out, each)) return 1;
         total[i] = each[0] + each[1] + each[2];
         for (int p = 0; p < 3; p++) phases[p][i] = each[p];
@@ -133,9 +135,10 @@ static int Largest(void) {
 int main(int argc, char **argv) {
     RuntimeInit();
     setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc == 5 && strcmp(argv[1], "convert") == 0) return Convert(argv[2], argv[3], atoi(argv[4]));
+    if (argc == 5 && strcmp(argv[1], "convert") == 0) return Convert(argv[2], argv[3], atoi(argv[4]), true);
+    if (argc == 5 && strcmp(argv[1], "replace") == 0) return Convert(argv[2], argv[3], atoi(argv[4]), false);
     if (argc == 3 && strcmp(argv[1], "read") == 0) return Read(argv[2]);
     if (argc == 2 && strcmp(argv[1], "largest") == 0) return Largest();
-    fprintf(stderr, "usage: convert_bench convert IN OUT RUNS | read IN | largest\n");
+    fprintf(stderr, "usage: convert_bench convert|replace IN OUT RUNS | read IN | largest\n");
     return 64;
 }

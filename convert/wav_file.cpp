@@ -1,5 +1,6 @@
 #include "convert/wav_file.h"
 #include <windows.h>
+#include "convert/output_file.h"
 #include "convert/wav_header.h"
 #include "runtime/runtime.h"
 
@@ -63,18 +64,29 @@ ReadOutcome ReadWavImage(const char *path, WavImage *image)
 
 WriteOutcome WriteWavImage(const char *path, const WavImage *image)
 {
-    HANDLE output = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    char target[OutputNameSize], unfinished[OutputNameSize];
+    ZeroMemory(target, sizeof target);
+    ZeroMemory(unfinished, sizeof unfinished);
+    bool replacing = false;
+    if (!FindOutputTarget(path, target, &replacing))
+        return WriteOpenFailed;
+    HANDLE output = CreateUnfinished(target, unfinished);
     if (output == INVALID_HANDLE_VALUE)
         return WriteOpenFailed;
     DWORD size = WavHeaderSize + image->n;
     DWORD put = 0;
     bool whole = WriteFile(output, image->bytes, size, &put, NULL) && put == size;
+    // On disk before the old file goes, so that a power cut leaves one of
+    // the two whole; a new name has nothing at stake.
+    if (whole && replacing)
+        whole = FlushFileBuffers(output) != 0;
     CloseHandle(output);
-    if (whole)
-        return WriteDone;
-    // A cut-off WAV file still plays, as if it were the whole input: leave none.
-    DeleteFileA(path);
-    return WriteFailed;
+    if (!whole) {
+        // A cut-off WAV file would still play, as if it were the whole input.
+        DeleteFileA(unfinished);
+        return WriteFailed;
+    }
+    return PutInPlace(unfinished, target, replacing) ? WriteDone : WriteOpenFailed;
 }
 
 void FreeWavImage(WavImage *image)

@@ -17,13 +17,15 @@ enum ReadOutcome {
 
 enum WriteOutcome {
     WriteDone,
-    WriteOpenFailed,  // the output cannot be created
-    WriteFailed,      // the write failed or stopped short; the output is deleted
+    WriteOpenFailed,  // no new file in that folder, or the chosen one cannot be replaced
+    WriteFailed,      // the write failed or stopped short; the chosen file is as it was
 };
 
 // Opens path unshared, reads it whole behind a fresh header, closes it. On
 // anything but ReadDone, image->bytes is null and nothing is left open.
 ReadOutcome ReadWavImage(const char *path, WavImage *image);
-// Creates path (replacing it) unshared and writes the whole image in one call.
+// Writes the whole image in one call into a new file beside path, which then
+// takes path's place (or, through a link, that of the file it leads to). On
+// any failure path is as it was and nothing new is left beside it.
 WriteOutcome WriteWavImage(const char *path, const WavImage *image);
 void FreeWavImage(WavImage *image);

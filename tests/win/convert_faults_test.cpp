@@ -76,25 +76,40 @@ TEST_F(ConvertTest, AShortReadIsAReadFailure)
     ExpectBox(seen, ReadFailedText, "エラー", MB_ICONWARNING);
 }
 
-TEST_F(ConvertTest, AFailedWriteIsReported)
+TEST_F(ConvertTest, AFailedWriteOnAFullDiskKeepsWhatWasThere)
 {
-    // Every write to the full device fails; the link to it is the test's own.
-    SKIP_UNLESS_UNDER_WINE("the shell and /dev/full");
-    const std::string input = Folder + "towrite.txt", link = Folder + "full.wav";
-    WriteBytes(input, "abc");
-    ASSERT_TRUE(RunUnix("ln -sf /dev/full full.wav", Folder));
-    ASSERT_TRUE(Exists(link));
-    Seen seen = Convert(input, link.c_str());
-    ExpectBox(seen, "出力ファイルの書き込みに失敗しました。", "エラー", MB_ICONWARNING);
-    // Wine deletes no link to a device, so the test removes it itself; the
-    // deletion is seen in AFailedWriteLeavesNoOutput.
-    EXPECT_TRUE(RunUnix("rm -f full.wav", Folder));
+    // A 32 KiB disk of the test's own: a 64 KiB image cannot fit beside a
+    // 3-byte file, nor a 24 KiB file's image beside the file itself.
+    SKIP_UNLESS_UNDER_WINE("mount");
+    const std::string disk = Folder + "full\\", self(24 << 10, 's');
+    ASSERT_TRUE(CreateDirectoryA(disk.c_str(), NULL));
+    WriteBytes(disk + "unmounted", "");
+    RunUnix("mount -t tmpfs -o size=32k tmpfs full", Folder);
+    if (Exists(disk + "unmounted")) {
+        RemoveFolder(disk);
+        GTEST_SKIP() << "no disk may be mounted here (that takes root)";
+    }
+    WriteBytes(Folder + "big.bin", std::string(64 << 10, 'b'));
+    WriteBytes(disk + "keep.wav", "old");
+    WriteBytes(disk + "self.bin", self);
+    Seen over = Convert(Folder + "big.bin", (disk + "keep.wav").c_str());
+    Seen itself = Convert(disk + "self.bin", (disk + "self.bin").c_str());
+    std::string kept = ReadBytes(disk + "keep.wav"), selfKept = ReadBytes(disk + "self.bin");
+    std::vector<std::string> left = FilesIn(disk);
+    RunUnix("umount -l full", Folder);
+    RemoveFolder(disk);
+
+    for (const Seen &seen : {over, itself})
+        ExpectBox(seen, "出力ファイルの書き込みに失敗しました。", "エラー", MB_ICONWARNING);
+    EXPECT_EQ(kept, "old");
+    EXPECT_EQ(selfKept, self);
+    EXPECT_EQ(left, (std::vector<std::string>{"keep.wav", "self.bin"}));
 }
 
-TEST_F(ConvertTest, AFailedWriteLeavesNoOutput)
+TEST_F(ConvertTest, AFailedWriteKeepsTheFileThatWasThere)
 {
-    // The image's bytes run into memory no one may read: the output is made,
-    // then the write fails.
+    // The image's bytes run into memory no one may read: the new file is
+    // made, then the write fails.
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     DWORD page = system.dwPageSize, old = 0;
@@ -103,10 +118,13 @@ TEST_F(ConvertTest, AFailedWriteLeavesNoOutput)
     ASSERT_NE(memory, nullptr);
     VirtualProtect(memory + page, page, PAGE_NOACCESS, &old);
     WavImage image = {memory, page};
-    const std::string output = Folder + "cut.wav";
+    const std::string folder = Folder + "cut\\", output = folder + "cut.wav";
+    CreateDirectoryA(folder.c_str(), NULL);
     WriteBytes(output, "old");
 
     EXPECT_EQ(WriteWavImage(output.c_str(), &image), WriteFailed);
-    EXPECT_FALSE(Exists(output));
+    EXPECT_EQ(ReadBytes(output), "old");
+    EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"cut.wav"});
+    RemoveFolder(folder);
     VirtualFree(memory, 0, MEM_RELEASE);
 }

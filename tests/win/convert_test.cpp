@@ -91,6 +91,22 @@ TEST_F(ConvertTest, ExistingOutputIsReplacedAfterTheQuestion)
     EXPECT_EQ(ReadBytes(output), WavOf("abc"));
 }
 
+TEST_F(ConvertTest, ThroughALinkTheFileItLeadsToGetsTheImage)
+{
+    // The link stays a link; another hard link's name keeps the old bytes.
+    SKIP_UNLESS_UNDER_WINE("links");
+    WriteBytes(Folder + "linked.txt", "abc");
+    WriteBytes(Folder + "real.wav", "old");
+    ASSERT_TRUE(RunUnix("ln -s real.wav link.wav && ln real.wav hard.wav", Folder));
+    Seen seen = Convert(Folder + "linked.txt", (Folder + "link.wav").c_str());
+    RunUnix("test -L link.wav && touch still-a-link", Folder);
+
+    ExpectBox(seen, "出力しました。", "完了", MB_ICONINFORMATION);
+    EXPECT_EQ(ReadBytes(Folder + "real.wav"), WavOf("abc"));
+    EXPECT_EQ(ReadBytes(Folder + "hard.wav"), "old");
+    EXPECT_TRUE(Exists(Folder + "still-a-link"));
+}
+
 TEST_F(ConvertTest, NameWithoutExtensionGetsWav)
 {
     const std::string input = Folder + "plain.txt";
@@ -146,9 +162,11 @@ TEST_F(ConvertTest, OutputThatCannotBeCreatedIsReported)
     HANDLE holder = CreateFileA(output.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    std::vector<std::string> before = FilesIn(Folder);
     Seen seen = Convert(input, output.c_str());
     CloseHandle(holder);
 
     ExpectBox(seen, "出力ファイルのオープンに失敗しました。", "エラー", MB_ICONWARNING);
     EXPECT_EQ(ReadBytes(output), "keep");
+    EXPECT_EQ(FilesIn(Folder), before);
 }
