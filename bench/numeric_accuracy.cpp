@@ -22,20 +22,7 @@
 #include <functional>
 #include <random>
 #include "runtime/numeric.h"
-
-static uint64_t Bits(double d)
-{
-    uint64_t u;
-    memcpy(&u, &d, sizeof u);
-    return u;
-}
-
-static double FromBits(uint64_t u)
-{
-    double d;
-    memcpy(&d, &u, sizeof d);
-    return d;
-}
+#include "tests/native/double_bits.h"
 
 // Units in the last place between a and b, both finite and nonzero or both
 // the same kind of special value; UINT64_MAX where they differ in kind.

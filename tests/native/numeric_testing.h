@@ -10,20 +10,7 @@
 #include <random>
 #include <string>
 #include "runtime/numeric.h"
-
-inline uint64_t Bits(double d)
-{
-    uint64_t u;
-    memcpy(&u, &d, sizeof u);
-    return u;
-}
-
-inline double FromBits(uint64_t u)
-{
-    double d;
-    memcpy(&d, &u, sizeof d);
-    return d;
-}
+#include "double_bits.h"
 
 inline std::string Show(double d)
 {
