@@ -4,7 +4,7 @@ CONFIGS := native i686 x86_64
 BUILD ?= build
 export BUILD_ROOT := $(abspath $(BUILD))
 
-.PHONY: run test bench build setup screenshots
+.PHONY: run test bench build setup screenshots dist check-reproducible
 
 # The program's build is chosen by the script: i686 where the host runs it.
 run: setup
@@ -17,6 +17,17 @@ test: setup
 bench: setup
 	@$(MAKE) --no-print-directory build
 	@bench/run.sh
+
+# The release for Windows users, dist/zunkabell-VERSION.zip and dist/SHA256SUMS:
+# the program alone of each Windows configuration, zipped and checked.
+dist: setup
+	@$(MAKE) --no-print-directory build-i686 build-x86_64 BUILD_TARGET=zunkabell
+	@python3 cmake/dist.py $(BUILD)
+
+# dist built twice, from clones of the current commit in two temporary
+# folders, must give the same bytes (several minutes; not part of make test).
+check-reproducible: setup
+	@cmake/check-reproducible.sh
 
 # The README's pictures, docs/window.png and docs/converted.png.
 screenshots: setup
@@ -34,7 +45,7 @@ build-native:
 build-%:
 	@[ -f $(BUILD)/$*/build.ninja ] || cmake -S . -B $(BUILD)/$* -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null
-	@cmake --build $(BUILD)/$*
+	@cmake --build $(BUILD)/$* $(if $(BUILD_TARGET),--target $(BUILD_TARGET))
 
 # The numeric routines' accuracy against MPFR, the table in bench/README.md:
 # a measurement of the native build, a few minutes. Configured again so that

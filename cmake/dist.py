@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""make dist: dist/zunkabell-VERSION.zip and dist/SHA256SUMS from the program of
+the i686 and x86_64 builds in BUILD (the argument), checked before it says so.
+
+The zip is the same bytes for the same sources (and the same zlib): its
+entries go in a fixed order with fixed permissions, dated with the last
+commit's time (or SOURCE_DATE_EPOCH). A tree with
+uncommitted changes is zipped as it stands, under a warning, since that zip
+is then no commit's."""
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DIST = os.path.join(ROOT, "dist")
+# Name in the zip, configuration. The 32-bit one runs on every Windows the
+# users have, so it gets the plain name; the other is for the large files.
+PROGRAMS = [("zunkabell.exe", "i686"), ("zunkabell-x64-4GB.exe", "x86_64")]
+README = os.path.join(ROOT, "resources", "readme.txt")
+
+
+def fail(message):
+    sys.exit(f"make dist: {message}")
+
+
+def run(*command, cwd=None):
+    done = subprocess.run(command, cwd=cwd, capture_output=True, text=True)
+    if done.returncode != 0:
+        fail(f"{' '.join(command)} failed:\n{done.stdout}{done.stderr}")
+    return done.stdout
+
+
+def source_time():
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return int(os.environ["SOURCE_DATE_EPOCH"])
+    if run("git", "status", "--porcelain", cwd=ROOT).strip():
+        print("make dist: warning: uncommitted changes go into this zip; it is not the last commit's")
+    return int(run("git", "log", "-1", "--format=%ct", cwd=ROOT))
+
+
+def readme_bytes():
+    with open(README, encoding="utf-8") as f:
+        text = f.read()
+    try:
+        # What a readme on Japanese Windows is expected to be: Shift-JIS, CR LF.
+        return text.replace("\n", "\r\n").encode("cp932")
+    except UnicodeEncodeError as e:
+        fail(f"{README}: {text[e.start:e.end]!r} has no code page 932 form")
+
+
+def make_zip(path, folder, files, date):
+    def entry(name, mode):
+        info = zipfile.ZipInfo(f"{folder}/{name}", date)
+        info.create_system = 3  # Unix, so that the mode below is the one unzip gives
+        info.external_attr = mode << 16 | (0x10 if name == "" else 0)  # 0x10: a folder to Windows
+        return info
+
+    with zipfile.ZipFile(path, "w") as z:
+        z.writestr(entry("", 0o40755), b"")
+        for name, data, mode in files:
+            z.writestr(entry(name, mode), data, zipfile.ZIP_DEFLATED, 9)
+
+
+def resource_value(rc, name):
+    found = re.search(rf'VALUE "{name}", "([^"]*)"', rc)
+    return found.group(1) if found else None
+
+
+def check(zip_path, sums, folder, version):
+    """Unpacks the zip and checks what a user would meet in it."""
+    with tempfile.TemporaryDirectory() as unpacked, zipfile.ZipFile(zip_path) as z:
+        expected = [f"{folder}/"] + [f"{folder}/{n}" for n, _ in PROGRAMS] + [f"{folder}/readme.txt"]
+        if z.namelist() != expected or z.testzip() is not None:
+            fail(f"{zip_path} holds {z.namelist()}, not {expected} intact")
+        z.extractall(unpacked)
+        for name, config in PROGRAMS:
+            exe = os.path.join(unpacked, folder, name)
+            run("cmake", f"-DOBJDUMP={config}-w64-mingw32-objdump", f"-DEXE={exe}",
+                "-P", os.path.join(ROOT, "tests", "program_imports.cmake"))
+            rc = run(f"{config}-w64-mingw32-windres", "-i", exe, "-O", "rc")
+            if resource_value(rc, "OriginalFilename") != name or resource_value(rc, "FileVersion") != version:
+                fail(f"{name}'s version resource does not name it {name}, version {version}")
+        with open(os.path.join(unpacked, folder, "readme.txt"), "rb") as f:
+            data = f.read()
+        try:
+            text = data.decode("cp932")
+        except UnicodeDecodeError as e:
+            fail(f"readme.txt is not code page 932 at byte {e.start}")
+        # Neither CR nor LF is ever part of a two-byte character, so bytes will do.
+        if re.search(rb"\r(?!\n)|(?<!\r)\n", data):
+            fail("readme.txt has a line end other than CR LF")
+        for name in [n for n, _ in PROGRAMS] + [f" {version} "]:
+            if name not in text:
+                fail(f"readme.txt does not mention {name.strip()} (ファイル一覧, 履歴)")
+    run("sha256sum", "--quiet", "-c", os.path.basename(sums), cwd=DIST)
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    versions = set()
+    for _, config in PROGRAMS:
+        with open(os.path.join(build, config, "version.txt")) as f:
+            versions.add(f.read().strip())
+    if len(versions) != 1:
+        fail(f"the builds in {build} have different versions: {sorted(versions)}; configure them again")
+    version = versions.pop()
+    folder = f"zunkabell-{version}"
+    # Zip dates have two-second steps and start in 1980.
+    date = time.gmtime(max(source_time(), 315532800))[:6]
+
+    files = []
+    for name, config in PROGRAMS:
+        with open(os.path.join(build, config, "zunkabell.exe"), "rb") as f:
+            files.append((name, f.read(), 0o100755))
+    files.append(("readme.txt", readme_bytes(), 0o100644))
+
+    os.makedirs(DIST, exist_ok=True)
+    zip_path = os.path.join(DIST, f"{folder}.zip")
+    sums = os.path.join(DIST, "SHA256SUMS")
+    make_zip(zip_path + ".part", folder, files, date)
+    os.replace(zip_path + ".part", zip_path)
+    with open(zip_path, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    with open(sums, "w") as f:
+        f.write(f"{digest}  {os.path.basename(zip_path)}\n")
+
+    try:
+        check(zip_path, sums, folder, version)
+    except SystemExit:
+        # A zip that failed its check is not left where a release is picked up.
+        os.remove(zip_path)
+        os.remove(sums)
+        raise
+    print(f"dist/{os.path.basename(zip_path)}: {os.path.getsize(zip_path)} bytes, sha256 {digest}")
+    print("dist/SHA256SUMS: matches. Checked: the programs import system DLLs only and carry their "
+          "name and version; readme.txt is code page 932 with CR LF.")
+
+
+if __name__ == "__main__":
+    main()

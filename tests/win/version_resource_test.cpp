@@ -1,0 +1,38 @@
+// The built program's version resource, read as Explorer's Properties read it.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+TEST(VersionResource, NamesTheProgramAndItsVersionInCodePage932)
+{
+    std::vector<char> info(GetFileVersionInfoSizeA(PROGRAM_EXE, NULL));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(PROGRAM_EXE, 0, info.size(), info.data()));
+    auto value = [&](const char *name) {
+        char *text = NULL;
+        UINT length = 0;
+        std::string key = std::string("\\StringFileInfo\\041103a4\\") + name;
+        return VerQueryValueA(info.data(), key.c_str(), (void **)&text, &length) ? std::string(text) : "(none)";
+    };
+    EXPECT_EQ(value("ProductName"), "ズンカベル!!");
+    EXPECT_EQ(value("FileVersion"), PROGRAM_VERSION);
+    EXPECT_EQ(value("ProductVersion"), PROGRAM_VERSION);
+    EXPECT_EQ(value("InternalName"), "zunkabell");
+    EXPECT_EQ(value("OriginalFilename"), sizeof(void *) == 8 ? "zunkabell-x64-4GB.exe" : "zunkabell.exe");
+    EXPECT_EQ(value("FileDescription").substr(0, 35), "ファイルをそのまま WAV にするツール");
+
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", (void **)&fixed, &length));
+    char fields[32];
+    snprintf(fields, sizeof fields, "%u.%u.%u", unsigned(HIWORD(fixed->dwFileVersionMS)),
+             unsigned(LOWORD(fixed->dwFileVersionMS)), unsigned(HIWORD(fixed->dwFileVersionLS)));
+    EXPECT_EQ(fields, std::string(PROGRAM_VERSION));
+    WORD *translation = NULL;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", (void **)&translation, &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x0411);
+    EXPECT_EQ(translation[1], 932);
+}
