@@ -8,12 +8,7 @@ BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 . "$root/cmake/wine-env.sh"
 . "$root/cmake/xvfb.sh"
 
-cfg=i686
-check_i686
-if [ "$I686_RUNS" = no ]; then
-  cfg=x86_64
-  echo "Running the x86_64 program: $I686_WHY."
-fi
+cfg=$(program_config Running)
 "${MAKE:-make}" -C "$root" --no-print-directory BUILD="$BUILD_ROOT" "build-$cfg" || exit
 exe="$BUILD_ROOT/$cfg/zunkabell.exe"
 

@@ -10,14 +10,14 @@ BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 . "$root/cmake/wine-env.sh"
 . "$root/cmake/xvfb.sh"
 
-configs=()
-skipped_i686=""
+configs=() skipped_i686="" windows=""
 check_i686
 for cfg in ${CONFIGS:-native x86_64 i686}; do
   if [ "$cfg" = i686 ] && [ "$I686_RUNS" = no ]; then
     skipped_i686=yes
   else
     configs+=("$cfg")
+    [ "$cfg" = native ] || windows=yes
   fi
 done
 
@@ -25,7 +25,7 @@ cleanup() { wineserver -k 2>/dev/null; wineserver -w; stop_xvfb; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [[ " ${configs[*]} " = *" "[ix]*" "* ]]; then
+if [ -n "$windows" ]; then
   start_xvfb
   prepare_wine
   wine_managed_windows N

@@ -7,12 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 . "$root/cmake/wine-env.sh"
 . "$root/cmake/xvfb.sh"
-name=i686
-check_i686
-if [ "$I686_RUNS" = no ]; then
-  name=x86_64
-  echo "Pictures of the x86_64 program: $I686_WHY."
-fi
+name=$(program_config "Pictures of")
 "${MAKE:-make}" -C "$root" --no-print-directory BUILD="$BUILD_ROOT" "build-$name" >/dev/null
 cfg="$BUILD_ROOT/$name"
 

@@ -39,3 +39,15 @@ check_i686() {
   fi
   export I686_RUNS I686_WHY
 }
+
+# program_config WHAT: the build whose program WHAT runs, i686, or x86_64 on
+# a host that cannot execute it, which it says in one line.
+program_config() {
+  check_i686
+  if [ "$I686_RUNS" = no ]; then
+    echo "$1 the x86_64 program: $I686_WHY." >&2
+    echo x86_64
+  else
+    echo i686
+  fi
+}
