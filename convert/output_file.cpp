@@ -1,16 +1,6 @@
 #include "convert/output_file.h"
 #include <string.h>
-
-// The length of path's folder, its last separator included. Walked by
-// characters: in code page 932 a backslash byte can end a double-byte one.
-static size_t FolderLength(const char *path)
-{
-    size_t length = 0;
-    for (const char *at = path; *at; at = CharNextA(at))
-        if (*at == '\\' || *at == '/')
-            length = at - path + 1;
-    return length;
-}
+#include <wchar.h>
 
 static bool CopyName(const char *name, char (&to)[OutputNameSize])
 {
@@ -58,24 +48,63 @@ bool FindOutputTarget(const char *chosen, char (&target)[OutputNameSize], bool *
     return true;
 }
 
-HANDLE CreateUnfinished(const char *target, char (&unfinished)[OutputNameSize])
+// name in the \\?\ form: absolute, and in the wide calls free of MAX_PATH.
+static bool LongForm(const char *name, wchar_t (&to)[UnfinishedNameSize])
 {
-    static const char Name[] = "zunkabell-unfinished-%08lX.tmp";
-    size_t folder = FolderLength(target);
-    if (folder + sizeof Name >= OutputNameSize)
+    wchar_t wide[OutputNameSize], full[OutputNameSize];
+    if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wide, OutputNameSize))
+        return false;
+    DWORD length = GetFullPathNameW(wide, OutputNameSize, full, NULL);
+    if (length == 0 || length >= OutputNameSize || wcsncmp(full, L"\\\\.\\", 4) == 0)
+        return false;
+    if (wcsncmp(full, L"\\\\?\\", 4) == 0)
+        wsprintfW(to, L"%s", full);
+    else if (wcsncmp(full, L"\\\\", 2) == 0)
+        wsprintfW(to, L"\\\\?\\UNC\\%s", full + 2);
+    else
+        wsprintfW(to, L"\\\\?\\%s", full);
+    return true;
+}
+
+// While the mark is on, the file is deleted when its last handle closes,
+// however the process ends.
+static bool MarkForDeletion(HANDLE file, bool gone)
+{
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = gone;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+HANDLE CreateUnfinished(const char *target, wchar_t (&unfinished)[UnfinishedNameSize], bool *marked)
+{
+    static const wchar_t Name[] = L"zunkabell-unfinished-%08lX.tmp";
+    static const size_t NameSize = sizeof "zunkabell-unfinished-01234567.tmp";   // as made, its NUL too
+    *marked = false;
+    if (!LongForm(target, unfinished))
         return INVALID_HANDLE_VALUE;
-    memcpy(unfinished, target, folder);
+    size_t folder = wcsrchr(unfinished, L'\\') - unfinished + 1;
+    if (folder + NameSize > UnfinishedNameSize)
+        return INVALID_HANDLE_VALUE;
     // Created exclusively, so never an existing file; a name already taken,
     // by a run that crashed say, moves on to the next number.
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (DWORD attempt = 0; attempt < 100; attempt++) {
-        wsprintfA(unfinished + folder, Name, (unsigned long)(seed + attempt));
-        HANDLE file = CreateFileA(unfinished, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+        wsprintfW(unfinished + folder, Name, (unsigned long)(seed + attempt));
+        HANDLE file = CreateFileW(unfinished, GENERIC_WRITE | DELETE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        // A folder that grants new files but not their deletion still gets one, unmarked.
+        if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+            file = CreateFileW(unfinished, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            *marked = MarkForDeletion(file, true);
             return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return INVALID_HANDLE_VALUE;
     }
     return INVALID_HANDLE_VALUE;
 }
+
+bool KeepUnfinished(HANDLE file) { return MarkForDeletion(file, false); }
 
 // Wine's ReplaceFile moves the old file aside, deletes it and then moves the
 // new one in, so a crash between leaves neither, and a refusal leaves its
@@ -86,22 +115,25 @@ static bool ReplaceFileIsOneStep(void)
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == NULL;
 }
 
-bool PutInPlace(const char *unfinished, const char *target, bool replacing)
+bool PutInPlace(const wchar_t *unfinished, const char *target, bool replacing)
 {
+    wchar_t to[UnfinishedNameSize];
     BOOL placed = FALSE;
-    if (!replacing) {
+    if (!LongForm(target, to)) {
+        placed = FALSE;
+    } else if (!replacing) {
         // A file that appeared meanwhile is not replaced unasked.
-        placed = MoveFileExA(unfinished, target, 0);
+        placed = MoveFileExW(unfinished, to, 0);
     } else if (!ReplaceFileIsOneStep()) {
-        placed = MoveFileExA(unfinished, target, MOVEFILE_REPLACE_EXISTING);
+        placed = MoveFileExW(unfinished, to, MOVEFILE_REPLACE_EXISTING);
     } else {
-        placed = ReplaceFileA(target, unfinished, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL);
+        placed = ReplaceFileW(to, unfinished, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL);
         // The old file is gone already and the new one has kept its own name:
         // it is the only copy now, so it stays even if it cannot be moved.
         if (!placed && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
-            return MoveFileExA(unfinished, target, 0) != 0;
+            return MoveFileExW(unfinished, to, 0) != 0;
     }
     if (!placed)
-        DeleteFileA(unfinished);
+        DeleteFileW(unfinished);
     return placed != 0;
 }

@@ -12,10 +12,19 @@ enum { OutputNameSize = 2 * MAX_PATH };
 // the chosen file exists but cannot be replaced: held open elsewhere,
 // read-only, out of reach, or no plain file at all.
 bool FindOutputTarget(const char *chosen, char (&target)[OutputNameSize], bool *exists);
+// Room for the unfinished file's name in the \\?\ form of the wide calls,
+// which lift MAX_PATH: the chosen name may fill it and the unfinished one,
+// longer, still fits beside it.
+enum { UnfinishedNameSize = OutputNameSize + 64 };
+
 // A new, unshared file in the target's folder that no other file shares a
-// name with; its name goes to unfinished. INVALID_HANDLE_VALUE when the
-// folder takes no new file.
-HANDLE CreateUnfinished(const char *target, char (&unfinished)[OutputNameSize]);
+// name with; its name goes to unfinished. Where the platform lets it, the
+// file is marked to go with its handle, so that a process ended half-way
+// leaves nothing behind (*marked). INVALID_HANDLE_VALUE when the folder
+// takes no new file.
+HANDLE CreateUnfinished(const char *target, wchar_t (&unfinished)[UnfinishedNameSize], bool *marked);
+// From now on the file outlives its handle; false when the mark stays.
+bool KeepUnfinished(HANDLE file);
 // The complete, closed unfinished file takes the target's place; false when it
 // cannot, and then it is gone and the target as it was.
-bool PutInPlace(const char *unfinished, const char *target, bool replacing);
+bool PutInPlace(const wchar_t *unfinished, const char *target, bool replacing);

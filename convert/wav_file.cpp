@@ -11,6 +11,10 @@ static const uint32_t LargestPayload = 0xFFFFFFFFu - WavHeaderSize;
 // that a file of 4 GiB or more is never taken for a small one.
 static ReadOutcome PayloadSize(HANDLE input, uint32_t *n)
 {
+    // Only a file on a disk has a size: a pipe, a console or a device may
+    // report 0 or fail, and a read from it can wait for ever.
+    if (GetFileType(input) != FILE_TYPE_DISK)
+        return ReadFailed;
     DWORD high = 0;
     DWORD low = GetFileSize(input, &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
@@ -64,13 +68,14 @@ ReadOutcome ReadWavImage(const char *path, WavImage *image)
 
 WriteOutcome WriteWavImage(const char *path, const WavImage *image)
 {
-    char target[OutputNameSize], unfinished[OutputNameSize];
+    char target[OutputNameSize];
+    wchar_t unfinished[UnfinishedNameSize];
     ZeroMemory(target, sizeof target);
     ZeroMemory(unfinished, sizeof unfinished);
-    bool replacing = false;
+    bool replacing = false, marked = false;
     if (!FindOutputTarget(path, target, &replacing))
         return WriteOpenFailed;
-    HANDLE output = CreateUnfinished(target, unfinished);
+    HANDLE output = CreateUnfinished(target, unfinished, &marked);
     if (output == INVALID_HANDLE_VALUE)
         return WriteOpenFailed;
     DWORD size = WavHeaderSize + image->n;
@@ -80,10 +85,13 @@ WriteOutcome WriteWavImage(const char *path, const WavImage *image)
     // the two whole; a new name has nothing at stake.
     if (whole && replacing)
         whole = FlushFileBuffers(output) != 0;
+    // Whole: from here on the file outlives the process, to take the name.
+    if (whole && marked)
+        whole = KeepUnfinished(output);
     CloseHandle(output);
     if (!whole) {
         // A cut-off WAV file would still play, as if it were the whole input.
-        DeleteFileA(unfinished);
+        DeleteFileW(unfinished);
         return WriteFailed;
     }
     return PutInPlace(unfinished, target, replacing) ? WriteDone : WriteOpenFailed;

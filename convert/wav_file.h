@@ -11,7 +11,7 @@ struct WavImage {
 enum ReadOutcome {
     ReadDone,
     ReadOpenFailed,   // the input cannot be opened
-    ReadFailed,       // size query failed, or the read failed or came up short
+    ReadFailed,       // no file on a disk, size query failed, or the read failed or came up short
     ReadTooLarge,     // no image of that size fits 32 bits, or memory ran out
 };
 
@@ -26,6 +26,7 @@ enum WriteOutcome {
 ReadOutcome ReadWavImage(const char *path, WavImage *image);
 // Writes the whole image in one call into a new file beside path, which then
 // takes path's place (or, through a link, that of the file it leads to). On
-// any failure path is as it was and nothing new is left beside it.
+// any failure path is as it was and nothing new is left beside it, nor
+// where the process is ended half-way.
 WriteOutcome WriteWavImage(const char *path, const WavImage *image);
 void FreeWavImage(WavImage *image);

@@ -2,6 +2,7 @@
 // writes that fail or come up short. None of them may end in "出力しました。".
 #include "win/convert_harness.h"
 #include "convert/wav_file.h"
+#include <algorithm>
 
 static const char TooLargeText[] = "ファイルが大きすぎます。";
 static const char ReadFailedText[] = "ファイルの読み取りに失敗しました。";
@@ -37,23 +38,49 @@ TEST_F(ConvertTest, AnImageThatCannotBeAllocatedIsTooLarge)
 #endif
 }
 
-TEST_F(ConvertTest, AFailedSizeQueryIsAReadFailure)
+// Frees a read that waits on the pipes for more than 10 s, so that a command
+// that reads from one fails the test instead of hanging it.
+static DWORD WINAPI FreeStuckRead(void *pipes)
 {
-    // A pipe opens like a file but has no size to report.
-    const std::string name = "\\\\.\\pipe\\convert-test-" + std::to_string(GetCurrentProcessId());
-    HANDLE pipes[2];
-    for (HANDLE &pipe : pipes) {
-        pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, 0, PIPE_UNLIMITED_INSTANCES, 0, 0, 0, NULL);
-        ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    HANDLE *ends = static_cast<HANDLE *>(pipes);
+    if (WaitForSingleObject(ends[2], 10000) == WAIT_OBJECT_0)
+        return 0;
+    DisconnectNamedPipe(ends[0]);
+    DisconnectNamedPipe(ends[1]);
+    return 1;
+}
+
+TEST_F(ConvertTest, AnInputThatIsNoFileOnADiskIsAReadFailure)
+{
+    // None has a size to report, or says 0, and a read from one may wait for data for ever.
+    const std::string pipe = "\\\\.\\pipe\\convert-test-" + std::to_string(GetCurrentProcessId());
+    HANDLE ends[3];
+    for (int i = 0; i < 2; i++) {
+        ends[i] = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND, 0, PIPE_UNLIMITED_INSTANCES, 0, 0, 0, NULL);
+        ASSERT_NE(ends[i], INVALID_HANDLE_VALUE);
     }
-    WavImage image;
-    EXPECT_EQ(ReadWavImage(name.c_str(), &image), ReadFailed);
-    EXPECT_EQ(image.bytes, nullptr);
-    Seen seen = Convert(name, nullptr);
-    for (HANDLE pipe : pipes)
-        CloseHandle(pipe);
-    EXPECT_EQ(seen.saveDialogs, 0);
-    ExpectBox(seen, ReadFailedText, "エラー", MB_ICONWARNING);
+    ends[2] = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE rescuer = CreateThread(NULL, 0, FreeStuckRead, ends, 0, NULL);
+    std::vector<std::string> inputs = {pipe, "NUL", "CONIN$"};
+    if (UnderWine() && RunUnix("mkfifo fifo", Folder))
+        inputs.insert(inputs.end(), {Folder + "fifo", "Z:\\dev\\zero"});
+    for (const std::string &input : inputs) {
+        SCOPED_TRACE(input);
+        WavImage image;
+        EXPECT_NE(ReadWavImage(input.c_str(), &image), ReadDone);
+        EXPECT_EQ(image.bytes, nullptr);
+        Seen seen = Convert(input, nullptr);
+        EXPECT_EQ(seen.saveDialogs, 0);
+        ExpectBox(seen, ReadFailedText, "エラー", MB_ICONWARNING);
+    }
+    SetEvent(ends[2]);
+    WaitForSingleObject(rescuer, INFINITE);
+    DWORD stuck = 0;
+    GetExitCodeThread(rescuer, &stuck);
+    EXPECT_EQ(stuck, 0u) << "a read waited on the pipe";
+    for (HANDLE handle : {ends[0], ends[1], ends[2], rescuer})
+        CloseHandle(handle);
+    DeleteFileA((Folder + "fifo").c_str());
 }
 
 TEST_F(ConvertTest, AShortReadIsAReadFailure)
@@ -127,4 +154,43 @@ TEST_F(ConvertTest, AFailedWriteKeepsTheFileThatWasThere)
     EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"cut.wav"});
     RemoveFolder(folder);
     VirtualFree(memory, 0, MEM_RELEASE);
+}
+
+TEST_F(ConvertTest, InAFolderNearMaxPathAnEndedWriteLeavesNothingAndAWholeOneLands)
+{
+    // A folder of 243 bytes: x.wav in it takes 249 of MAX_PATH's 260.
+    std::string folder = Folder.substr(0, Folder.size() - 1);
+    while (folder.size() < 243) {
+        folder += "\\" + std::string(std::min<size_t>(60, std::max<size_t>(1, 242 - folder.size())), 'd');
+        CreateDirectoryA(folder.c_str(), NULL);
+    }
+    folder += "\\";
+    WriteBytes(Folder + "in.bin", std::string(1 << 20, 'i'));
+    WriteBytes(folder + "x.wav", "old");
+    const std::string inWrite = "convert-test-in-write-" + std::to_string(GetCurrentProcessId());
+    HANDLE event = CreateEventA(NULL, TRUE, FALSE, inWrite.c_str());
+    // A Linux path of the build tree lies on drive Z: under Wine.
+    std::string exe = std::string(WAV_CONVERT_EXE[0] == '/' ? "Z:" : "") + WAV_CONVERT_EXE;
+    std::replace(exe.begin(), exe.end(), '/', '\\');
+    for (const char *name : {"x.wav", "y.wav"}) {
+        SCOPED_TRACE(name);
+        ResetEvent(event);
+        std::string line = "wav_convert \"" + Folder + "in.bin\" \"" + folder + name + "\" " + inWrite;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child = {};
+        ASSERT_TRUE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child));
+        HANDLE ends[2] = {event, child.hProcess};
+        EXPECT_EQ(WaitForMultipleObjects(2, ends, FALSE, 20000), WAIT_OBJECT_0) << "the write never began";
+        TerminateProcess(child.hProcess, 1);
+        WaitForSingleObject(child.hProcess, INFINITE);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+        EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"x.wav"});
+        EXPECT_EQ(ReadBytes(folder + "x.wav"), "old");
+    }
+    CloseHandle(event);
+    Seen seen = Convert(Folder + "in.bin", (folder + "y.wav").c_str());
+    ExpectBox(seen, "出力しました。", "完了", MB_ICONINFORMATION);
+    EXPECT_EQ(ReadBytes(folder + "y.wav"), WavOf(std::string(1 << 20, 'i')));
 }
