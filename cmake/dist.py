@@ -22,6 +22,7 @@ DIST = os.path.join(ROOT, "dist")
 # users have, so it gets the plain name; the other is for the large files.
 PROGRAMS = [("zunkabell.exe", "i686"), ("zunkabell-x64-4GB.exe", "x86_64")]
 README = os.path.join(ROOT, "resources", "readme.txt")
+LICENSE = os.path.join(ROOT, "LICENSE")
 
 
 def fail(message):
@@ -53,6 +54,15 @@ def readme_bytes():
         fail(f"{README}: {text[e.start:e.end]!r} has no code page 932 form")
 
 
+def license_bytes():
+    with open(LICENSE, "rb") as f:
+        data = f.read()
+    if not data.isascii() or b"\r" in data:
+        fail(f"{LICENSE} is not plain ASCII with LF line ends")
+    # Notepad before Windows 10 shows a file of bare LFs as one line.
+    return data.replace(b"\n", b"\r\n")
+
+
 def make_zip(path, folder, files, date):
     def entry(name, mode):
         info = zipfile.ZipInfo(f"{folder}/{name}", date)
@@ -74,10 +84,26 @@ def resource_value(rc, name):
 def check(zip_path, sums, folder, version):
     """Unpacks the zip and checks what a user would meet in it."""
     with tempfile.TemporaryDirectory() as unpacked, zipfile.ZipFile(zip_path) as z:
-        expected = [f"{folder}/"] + [f"{folder}/{n}" for n, _ in PROGRAMS] + [f"{folder}/readme.txt"]
+        expected = [f"{folder}/"] + [f"{folder}/{n}" for n, _ in PROGRAMS] + [
+            f"{folder}/readme.txt", f"{folder}/LICENSE.txt"]
         if z.namelist() != expected or z.testzip() is not None:
             fail(f"{zip_path} holds {z.namelist()}, not {expected} intact")
         z.extractall(unpacked)
+
+        def text_file(name, encoding):
+            with open(os.path.join(unpacked, folder, name), "rb") as f:
+                data = f.read()
+            try:
+                text = data.decode(encoding)
+            except UnicodeDecodeError as e:
+                fail(f"{name} is not {encoding} at byte {e.start}")
+            # Neither CR nor LF is ever part of a two-byte character, so bytes will do.
+            if re.search(rb"\r(?!\n)|(?<!\r)\n", data):
+                fail(f"{name} has a line end other than CR LF")
+            return text
+
+        license_text = text_file("LICENSE.txt", "ascii")
+        copyright_line = next((line for line in license_text.splitlines() if line.startswith("Copyright")), None)
         for name, config in PROGRAMS:
             exe = os.path.join(unpacked, folder, name)
             run("cmake", f"-DOBJDUMP={config}-w64-mingw32-objdump", f"-DEXE={exe}",
@@ -85,18 +111,16 @@ def check(zip_path, sums, folder, version):
             rc = run(f"{config}-w64-mingw32-windres", "-i", exe, "-O", "rc")
             if resource_value(rc, "OriginalFilename") != name or resource_value(rc, "FileVersion") != version:
                 fail(f"{name}'s version resource does not name it {name}, version {version}")
-        with open(os.path.join(unpacked, folder, "readme.txt"), "rb") as f:
-            data = f.read()
-        try:
-            text = data.decode("cp932")
-        except UnicodeDecodeError as e:
-            fail(f"readme.txt is not code page 932 at byte {e.start}")
-        # Neither CR nor LF is ever part of a two-byte character, so bytes will do.
-        if re.search(rb"\r(?!\n)|(?<!\r)\n", data):
-            fail("readme.txt has a line end other than CR LF")
-        for name in [n for n, _ in PROGRAMS] + [f" {version} "]:
+            if copyright_line is None or resource_value(rc, "LegalCopyright") != copyright_line:
+                fail(f"{name}'s LegalCopyright is not LICENSE.txt's {copyright_line!r}")
+            with open(exe, "rb") as f:
+                # The manifest is stored as it is written, UTF-8.
+                if f'name="zunkabell" version="{version}.0"'.encode() not in f.read():
+                    fail(f"{name}'s manifest does not give version {version}.0")
+        text = text_file("readme.txt", "cp932")
+        for name in [n for n, _ in PROGRAMS] + ["LICENSE.txt", "MIT", f" {version} "]:
             if name not in text:
-                fail(f"readme.txt does not mention {name.strip()} (ファイル一覧, 履歴)")
+                fail(f"readme.txt does not mention {name.strip()} (ファイル一覧, 著作権とライセンス, 履歴)")
     run("sha256sum", "--quiet", "-c", os.path.basename(sums), cwd=DIST)
 
 
@@ -118,6 +142,7 @@ def main():
         with open(os.path.join(build, config, "zunkabell.exe"), "rb") as f:
             files.append((name, f.read(), 0o100755))
     files.append(("readme.txt", readme_bytes(), 0o100644))
+    files.append(("LICENSE.txt", license_bytes(), 0o100644))
 
     os.makedirs(DIST, exist_ok=True)
     zip_path = os.path.join(DIST, f"{folder}.zip")
@@ -138,7 +163,9 @@ def main():
         raise
     print(f"dist/{os.path.basename(zip_path)}: {os.path.getsize(zip_path)} bytes, sha256 {digest}")
     print("dist/SHA256SUMS: matches. Checked: the programs import system DLLs only and carry their "
-          "name and version; readme.txt is code page 932 with CR LF.")
+          "name, version and LICENSE.txt's copyright line, and the version in their manifest; "
+          "readme.txt is code page 932 and LICENSE.txt ASCII, both with CR LF; the readme names "
+          "the files, the license and the version.")
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-TEST(VersionResource, NamesTheProgramAndItsVersionInCodePage932)
+TEST(VersionResource, NamesTheProgramItsVersionAndCopyrightInCodePage932)
 {
     std::vector<char> info(GetFileVersionInfoSizeA(PROGRAM_EXE, NULL));
     ASSERT_FALSE(info.empty());
@@ -20,6 +20,7 @@ TEST(VersionResource, NamesTheProgramAndItsVersionInCodePage932)
     EXPECT_EQ(value("FileVersion"), PROGRAM_VERSION);
     EXPECT_EQ(value("ProductVersion"), PROGRAM_VERSION);
     EXPECT_EQ(value("InternalName"), "zunkabell");
+    EXPECT_EQ(value("LegalCopyright"), "Copyright (c) 2026 the zunkabell authors");
     EXPECT_EQ(value("OriginalFilename"), sizeof(void *) == 8 ? "zunkabell-x64-4GB.exe" : "zunkabell.exe");
     EXPECT_EQ(value("FileDescription").substr(0, 35), "ファイルをそのまま WAV にするツール");
 
@@ -35,4 +36,11 @@ TEST(VersionResource, NamesTheProgramAndItsVersionInCodePage932)
     ASSERT_EQ(length, 4u);
     EXPECT_EQ(translation[0], 0x0411);
     EXPECT_EQ(translation[1], 932);
+
+    HMODULE program = LoadLibraryExA(PROGRAM_EXE, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC manifest = FindResourceA(program, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_NE(manifest, nullptr);
+    std::string text((const char *)LockResource(LoadResource(program, manifest)), SizeofResource(program, manifest));
+    EXPECT_NE(text.find("name=\"zunkabell\" version=\"" PROGRAM_VERSION ".0\""), std::string::npos) << text;
+    FreeLibrary(program);
 }
