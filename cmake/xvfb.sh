@@ -26,6 +26,12 @@ prepare_wine() {
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or a test runner reading a pipe waits forever.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+  # Captions are Tahoma, whose Japanese glyphs come through Wine's link to
+  # MS UI Gothic; with no such font Wine 10 draws boxes for them, so that
+  # name stands for the installed IPA P Gothic.
+  grep -q '^"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg" 2>/dev/null ||
+    "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f \
+      </dev/null >/dev/null 2>&1
 }
 # Whether Wine leaves top-level windows to a window manager (Y, its default)
 # or places them itself (N). A bare Xvfb has none, and Wine would wait 2 s
