@@ -28,9 +28,9 @@ prepare_wine() {
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
   # Captions are Tahoma, whose Japanese glyphs come through Wine's link to
   # MS UI Gothic; with no such font Wine 10 draws boxes for them, so that
-  # name stands for the installed IPA P Gothic.
-  grep -q '^"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg" 2>/dev/null ||
-    "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f \
+  # name stands for the installed IPA Gothic, the font Wine 8 takes for them.
+  grep -q '^"MS UI Gothic"="IPAGothic"' "$WINEPREFIX/user.reg" 2>/dev/null ||
+    "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAGothic /f \
       </dev/null >/dev/null 2>&1
 }
 # Whether Wine leaves top-level windows to a window manager (Y, its default)
