@@ -2,7 +2,10 @@
 # DISPLAY; stop_xvfb ends it.
 start_xvfb() {
   local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  # A server with a /tmp of its own (a chroot, a container) shows only in
+  # its abstract socket, which clients here would reach before ours.
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] ||
+    grep -qs "@/tmp/.X11-unix/X$n\$" /proc/net/unix; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
