@@ -4,7 +4,7 @@ CONFIGS := native i686 x86_64
 BUILD ?= build
 export BUILD_ROOT := $(abspath $(BUILD))
 
-.PHONY: run test bench build setup screenshots dist check-reproducible
+.PHONY: run test bench build setup screenshots dist check-reproducible test-debian12 test-debian13
 
 # The program's build is chosen by the script: i686 where the host runs it.
 run: setup
@@ -35,6 +35,12 @@ screenshots: setup
 
 setup:
 	@cmake/setup.sh
+
+# make test on a Debian release, whichever this host runs: in a tree of that
+# release kept in /var/cache/zunkabell (made the first time), on a fresh clone
+# of HEAD, as root in a chroot. PRETEND_NO_I686=1 and the like go along.
+test-debian12 test-debian13: test-debian%:
+	@cmake/debian-release.sh $* test
 
 build: $(addprefix build-,$(CONFIGS))
 

@@ -2,7 +2,10 @@
 # DISPLAY; stop_xvfb ends it.
 start_xvfb() {
   local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  # A server with a /tmp of its own (a chroot, a container) shows only in
+  # its abstract socket, which clients here would reach before ours.
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] ||
+    grep -qs "@/tmp/.X11-unix/X$n\$" /proc/net/unix; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
@@ -26,6 +29,12 @@ prepare_wine() {
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or a test runner reading a pipe waits forever.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+  # Captions are Tahoma, whose Japanese glyphs come through Wine's link to
+  # MS UI Gothic; with no such font Wine 10 draws boxes for them, so that
+  # name stands for the installed IPA Gothic, the font Wine 8 takes for them.
+  grep -q '^"MS UI Gothic"="IPAGothic"' "$WINEPREFIX/user.reg" 2>/dev/null ||
+    "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAGothic /f \
+      </dev/null >/dev/null 2>&1
 }
 # Whether Wine leaves top-level windows to a window manager (Y, its default)
 # or places them itself (N). A bare Xvfb has none, and Wine would wait 2 s

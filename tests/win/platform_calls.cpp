@@ -15,6 +15,8 @@ bool PlatformCallsRefuseReAlloc;
 void (*PlatformCallsOnEnd)(const std::vector<PlatformCall> &calls);
 
 static std::vector<PlatformCall> Recorded;
+static const void *AskedBlock;
+static SIZE_T AskedSize;
 static DWORD RecordingThread;  // 0 while not recording
 
 typedef LPVOID(WINAPI *HeapAllocFn)(HANDLE, DWORD, SIZE_T);
@@ -67,6 +69,10 @@ static LPVOID WINAPI RecordHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
 static LPVOID WINAPI RecordHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size)
 {
     LPVOID p = PlatformCallsRefuseReAlloc ? nullptr : RealHeapReAlloc(heap, flags, block, size);
+    if (p) {
+        AskedBlock = p;
+        AskedSize = size;
+    }
     if (Recording())
         Record("HeapReAlloc", {uintptr_t(heap), flags, uintptr_t(block), size}, uintptr_t(p));
     return p;
@@ -136,6 +142,11 @@ void PlatformCallsInstall()
     SwapImport(&ImportRtlMoveMemory, RecordRtlMoveMemory, &RealRtlMoveMemory);
     SwapImport(&ImportExitProcess, RecordExitProcess, &RealExitProcess);
     SwapImport(&ImportMessageBoxA, RecordMessageBoxA, &RealMessageBoxA);
+}
+
+SIZE_T PlatformCallsAskedSize(const void *block)
+{
+    return block && block == AskedBlock ? AskedSize : 0;
 }
 
 void PlatformCallsStart()

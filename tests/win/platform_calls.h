@@ -23,6 +23,9 @@ std::vector<PlatformCall> PlatformCallsStop();
 // While set, HeapReAlloc fails as a heap with no room left does: null, and
 // the block untouched.
 extern bool PlatformCallsRefuseReAlloc;
+// The size last asked of HeapReAlloc for BLOCK, recorded or not, once
+// installed; 0 when BLOCK is not what the last successful one returned.
+SIZE_T PlatformCallsAskedSize(const void *block);
 // Called by the ExitProcess and MessageBoxA stand-ins before they pass the
 // call on, with everything recorded so far (the call itself included).
 extern void (*PlatformCallsOnEnd)(const std::vector<PlatformCall> &calls);

@@ -5,6 +5,7 @@
 #include <string.h>
 #include "runtime/runtime.h"
 #include "support/debug_monitor.h"
+#include "win/platform_calls.h"
 #include "win/runtime_support.h"
 
 bool MonitorRunning;
@@ -19,6 +20,8 @@ static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS *exception)
 
 int main(int argc, char **argv)
 {
+    // The import slots swapped first, so every resize of the table is seen.
+    PlatformCallsInstall();
     RuntimeInit();
     if (argc == 3 && strcmp(argv[1], "--runtime-child") == 0) {
         SetUnhandledExceptionFilter(EndOnCrash);

@@ -24,9 +24,14 @@ SIZE_T BlockSizeOf(StrHandle h)
     return HeapSize(ProcessHeap, 0, h - 4);
 }
 
+// The size the runtime asked for: a block that shrank in place can keep its
+// old, larger size in what Wine's heap says of it (Wine 10's low-fragmentation
+// heap). A block smaller than asked is still what this gives.
 SIZE_T TableBytes()
 {
-    return HeapSize(ProcessHeap, 0, Registry.table);
+    SIZE_T asked = PlatformCallsAskedSize(Registry.table);
+    SIZE_T held = HeapSize(ProcessHeap, 0, Registry.table);
+    return asked && held >= asked ? asked : held;
 }
 
 // ---- Child scenarios -------------------------------------------------------
@@ -91,7 +96,7 @@ static std::string RegistryState()
         slots = slots && k < GlobalStringSlotCount && Registry.table[k] == GlobalStringSlots[k];
     return "registry count=" + std::to_string(Registry.count) + " entries=" + (slots ? "slots" : "other") +
            " table=" + (Registry.table == TableBefore ? "kept" : "moved") +
-           " bytes=" + std::to_string(HeapSize(ProcessHeap, 0, Registry.table));
+           " bytes=" + std::to_string(TableBytes());
 }
 
 static void Report(const std::vector<PlatformCall> &calls)

@@ -14,6 +14,7 @@ StrHandle MakeString(const std::string &bytes);
 std::string BytesOf(StrHandle h);
 // The heap block behind a handle and the size the heap gives it.
 SIZE_T BlockSizeOf(StrHandle h);
+// The table's size as last asked of the heap.
 SIZE_T TableBytes();
 
 // Whether this process captures the debug output (the tests need it).

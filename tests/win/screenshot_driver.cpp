@@ -54,6 +54,10 @@ int main(int argc, char **argv)
     if (argc != 3)
         return Fail("usage: screenshot_driver <program.exe> <folder>");
     Marks = std::string(argv[2]) + "\\";
+    // Wine 10 gives a console program started on the virtual desktop a
+    // console window of its own, which would be in the pictures.
+    if (HWND console = GetConsoleWindow())
+        ShowWindow(console, SW_HIDE);
 
     // A small text file to convert, in a folder with a Japanese name.
     const std::string folder = "C:\\サンプル\\", input = folder + "メモ.txt";
@@ -89,6 +93,12 @@ int main(int argc, char **argv)
     if (!failed && !box)
         failed = Fail("no completion box");
     if (box) {
+        // Amid the 540 x 260 desktop screenshots.sh makes, where Wine 8 puts
+        // it; Wine 10 centres it on the whole display instead.
+        RECT r = {};
+        GetWindowRect(box, &r);
+        SetWindowPos(box, NULL, (540 - (r.right - r.left)) / 2, (260 - (r.bottom - r.top)) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         if (!Pose("converted", Around(main, box)))
             failed = Fail("the completion box was not taken");
         PressButton(box, IDOK);
