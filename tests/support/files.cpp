@@ -1,28 +1,80 @@
 #include "support/files.h"
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <stdio.h>
 #include <algorithm>
 
 std::string MakeTempFolder(const std::string &name)
 {
     char temp[MAX_PATH] = "";
     GetTempPathA(sizeof temp, temp);
-    std::string folder = std::string(temp) + name + "-" + std::to_string(GetCurrentProcessId()) + "\\";
-    if (!CreateDirectoryA(folder.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return "";
-    return folder;
+    // Wine hands process ids out again from run to run, so the id alone
+    // could meet a folder an earlier run left; with the time in
+    // milliseconds no earlier run can have made the name, and creating it
+    // exclusively proves that no one else holds it now.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULONGLONG ms = ((ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000;
+    char stem[64];
+    snprintf(stem, sizeof stem, "-%lu-%llx", GetCurrentProcessId(), ms);
+    static unsigned made;
+    for (int attempt = 0; attempt < 100; attempt++) {
+        std::string folder = std::string(temp) + name + stem + "-" + std::to_string(made++) + "\\";
+        if (CreateDirectoryA(folder.c_str(), NULL))
+            return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return "";
+    }
+    return "";
 }
 
-void RemoveFolder(const std::string &folder)
+// The Win32 way, for Windows itself: read-only marks cleared, subfolders
+// emptied first, and a link or junction deleted as itself, never followed.
+static void RemoveTree(const std::string &folder)
 {
-    if (folder.empty())
-        return;
-    for (const std::string &name : FilesIn(folder)) {
-        std::string path = folder + name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
+    struct Entry {
+        std::string path;
+        DWORD attributes;
+    };
+    std::vector<Entry> entries;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..")
+                entries.push_back({folder + name, found.dwFileAttributes});
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
     }
+    for (const Entry &entry : entries) {
+        SetFileAttributesA(entry.path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        bool link = entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && !link)
+            RemoveTree(entry.path + "\\");
+        else if (!DeleteFileA(entry.path.c_str()))
+            RemoveDirectoryA(entry.path.c_str());
+    }
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(folder.c_str());
+}
+
+bool RemoveFolder(const std::string &folder)
+{
+    if (folder.size() < 2 || folder.back() != '\\')
+        return false;
+    // Under Wine the Linux side does it: Wine deletes the target of a link
+    // instead of the link, leaving it dangling, refuses a link to a device,
+    // and cannot empty a folder whose write access a test took away.
+    std::string path = folder.substr(0, folder.size() - 1);
+    size_t cut = path.find_last_of('\\');
+    if (UnderWine() && cut != std::string::npos) {
+        std::string name = "'" + path.substr(cut + 1) + "'";
+        RunUnix("chmod -R u+rwx " + name + " 2>/dev/null; rm -rf " + name, path.substr(0, cut + 1));
+    }
+    if (Exists(path))
+        RemoveTree(folder);
+    return !Exists(path);
 }
 
 void WriteBytes(const std::string &path, const std::string &bytes)
@@ -99,9 +151,13 @@ bool RunUnix(const std::string &command, const std::string &folder)
         return false;
     // Wine starts a Linux program as such but gives no handle to wait on:
     // the command leaves a mark when it is through.
-    const std::string mark = folder + "unix-done";
+    // The mark is named after this process and call: another test program
+    // may run a command in the same folder (the temporary one) meanwhile.
+    static unsigned calls;
+    const std::string markName = "unix-done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(calls++);
+    const std::string mark = folder + markName;
     DeleteFileA(mark.c_str());
-    std::string line = "/bin/sh -c \"" + command + "; touch unix-done\"";
+    std::string line = "/bin/sh -c \"" + command + "; touch " + markName + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

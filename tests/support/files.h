@@ -4,11 +4,14 @@
 #include <string>
 #include <vector>
 
-// A new folder under the temporary one, named name and this process's id,
-// ending in a backslash; "" when it cannot be made.
+// A new folder under the temporary one, named name, this process's id and
+// the time, made by this call and by no earlier one (an earlier run's
+// leftovers included); ends in a backslash, "" when it cannot be made.
 std::string MakeTempFolder(const std::string &name);
-// Deletes the files of folder (read-only ones too), then the folder.
-void RemoveFolder(const std::string &folder);
+// Deletes folder (ending in a backslash) whole, whatever it holds: files and
+// folders read-only or not, subfolders, links (dangling ones and links to
+// devices too) as links. Whether it is gone.
+bool RemoveFolder(const std::string &folder);
 
 void WriteBytes(const std::string &path, const std::string &bytes);
 std::string ReadBytes(const std::string &path);   // "" when missing

@@ -1,8 +1,10 @@
 // A second process for the support tests. "debug" writes two debug lines;
 // "window" shows a window with an edit box until it is closed; "warning" and
 // "information" also show a message box with that icon, owned by the window,
-// and exit with the box's result.
+// and exit with the box's result. "desktop" holds the desktop for a whole
+// test run (cmake/run-tests.sh).
 #include <windows.h>
+#include <stdio.h>
 #include <string.h>
 
 static LRESULT CALLBACK HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -15,6 +17,21 @@ int main(int argc, char **argv) {
     if (!strcmp(mode, "debug")) {
         OutputDebugStringA("子プロセス\r\n");
         OutputDebugStringA("second");
+        return 0;
+    }
+    if (!strcmp(mode, "desktop")) {
+        // Wine closes the desktop and its window's process a second after
+        // the last program on it ended, and the next program starts them
+        // again: a program started meanwhile meets a desktop going away
+        // (no window, no child process), and each one's output is held
+        // open a second longer by the desktop process it started. This one
+        // starts the desktop and stays on it until its input ends.
+        GetDesktopWindow();
+        puts("ready");
+        fflush(stdout);
+        char line[64];
+        while (fgets(line, sizeof line, stdin)) {
+        }
         return 0;
     }
     HINSTANCE instance = GetModuleHandleA(nullptr);

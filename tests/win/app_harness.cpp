@@ -21,7 +21,9 @@ struct StartUpOnce : ::testing::Environment {
             DestroyWindow(MainWnd);
         MSG quit;
         PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
-        RemoveFolder(Folder);
+        if (!Folder.empty()) {
+            EXPECT_TRUE(RemoveFolder(Folder)) << Folder;
+        }
     }
 };
 ::testing::Environment *const Started = ::testing::AddGlobalTestEnvironment(new StartUpOnce);

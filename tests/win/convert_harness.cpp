@@ -42,11 +42,12 @@ void ConvertTest::TearDownTestSuite()
     if (Monitoring)
         DebugMonitorStop();
     DestroyWindow(MainWnd);
-    RemoveFolder(Folder);
+    EXPECT_TRUE(RemoveFolder(Folder)) << Folder;
 }
 
 void ConvertTest::SetUp()
 {
+    ASSERT_NE(Folder, "") << "no folder of its own";
     registryBefore = RegistryEntries();
     SaveDialogCalls.clear();
 }

@@ -49,7 +49,7 @@ void ProgramTest::TearDown()
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
-    RemoveFolder(folder);
+    EXPECT_TRUE(RemoveFolder(folder)) << folder;
 }
 
 void ProgramTest::TypePath(const std::string &text)
