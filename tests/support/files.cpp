@@ -1,4 +1,5 @@
 #include "support/files.h"
+#include <string.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
@@ -28,32 +29,34 @@ std::string MakeTempFolder(const std::string &name)
     return "";
 }
 
-// The Win32 way, for Windows itself: read-only marks cleared, subfolders
-// emptied first, and a link or junction deleted as itself, never followed.
-static void RemoveTree(const std::string &folder)
+// What FindFirstFile finds in folder, but "." and "..".
+static std::vector<WIN32_FIND_DATAA> Listing(const std::string &folder)
 {
-    struct Entry {
-        std::string path;
-        DWORD attributes;
-    };
-    std::vector<Entry> entries;
+    std::vector<WIN32_FIND_DATAA> entries;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..")
-                entries.push_back({folder + name, found.dwFileAttributes});
+            if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
+                entries.push_back(found);
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
-    for (const Entry &entry : entries) {
-        SetFileAttributesA(entry.path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        bool link = entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT;
-        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && !link)
-            RemoveTree(entry.path + "\\");
-        else if (!DeleteFileA(entry.path.c_str()))
-            RemoveDirectoryA(entry.path.c_str());
+    return entries;
+}
+
+// The Win32 way, for Windows itself: read-only marks cleared, subfolders
+// emptied first, and a link or junction deleted as itself, never followed.
+static void RemoveTree(const std::string &folder)
+{
+    for (const WIN32_FIND_DATAA &entry : Listing(folder)) {
+        std::string path = folder + entry.cFileName;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link)
+            RemoveTree(path + "\\");
+        else if (!DeleteFileA(path.c_str()))
+            RemoveDirectoryA(path.c_str());
     }
     SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(folder.c_str());
@@ -114,16 +117,8 @@ bool Exists(const std::string &path)
 std::vector<std::string> FilesIn(const std::string &folder)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    for (const WIN32_FIND_DATAA &entry : Listing(folder))
+        names.push_back(entry.cFileName);
     std::sort(names.begin(), names.end());
     return names;
 }
