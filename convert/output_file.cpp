@@ -118,10 +118,12 @@ static bool ReplaceFileIsOneStep(void)
 bool PutInPlace(const wchar_t *unfinished, const char *target, bool replacing)
 {
     wchar_t to[UnfinishedNameSize];
-    BOOL placed = FALSE;
     if (!LongForm(target, to)) {
-        placed = FALSE;
-    } else if (!replacing) {
+        DeleteFileW(unfinished);
+        return false;
+    }
+    BOOL placed = FALSE;
+    if (!replacing) {
         // A file that appeared meanwhile is not replaced unasked.
         placed = MoveFileExW(unfinished, to, 0);
     } else if (!ReplaceFileIsOneStep()) {
