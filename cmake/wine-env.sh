@@ -32,6 +32,8 @@ check_i686() {
   local out
   if [ "${PRETEND_NO_I686:-0}" = 1 ]; then
     I686_RUNS=no I686_WHY="PRETEND_NO_I686=1 makes this host act as one that cannot execute 32-bit programs"
+  elif [ ! -e "$WINE32" ]; then
+    I686_RUNS=no I686_WHY="Wine's 32-bit loader is not installed ($WINE32, package wine32:i386)"
   elif out=$(LC_ALL=C; "$WINE32" --version 2>&1); then
     I686_RUNS=yes I686_WHY=""
   else
