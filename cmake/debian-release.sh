@@ -6,7 +6,7 @@
 # Only git, make, ca-certificates and locales go in when the tree is made; the
 # rest is cmake/setup.sh's to install, so a run also proves setup on that
 # release. Its apt sources are this host's mirror with that release's suites.
-# PRETEND_NO_I686 and REQUIRE_I686 are passed on when set.
+# PRETEND_NO_I686, REQUIRE_I686 and ROUNDS are passed on when set.
 set -u
 version=${1:-}
 shift || true
@@ -22,7 +22,7 @@ tree=$trees/debian-$version
 clone=/root/zunkabell
 
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=DEBIAN_TREES,DEBIAN_MIRROR,PRETEND_NO_I686,REQUIRE_I686 "$0" "$version" "$@"
+  exec sudo --preserve-env=DEBIAN_TREES,DEBIAN_MIRROR,PRETEND_NO_I686,REQUIRE_I686,ROUNDS "$0" "$version" "$@"
 fi
 # A mount namespace of its own: whatever ends this script, even a kill, the
 # tree's mounts end with it and none is left in the host's table.
@@ -112,7 +112,9 @@ if [ ! -f "$marker" ]; then
   done
   if ! command -v debootstrap >/dev/null; then
     echo "Installing: debootstrap"
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null || exit
+    # A list the mirror fails to serve need not be the one debootstrap is in.
+    apt-get update -qq || echo "Some package lists could not be updated (above): installing from those at hand."
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null || exit
   fi
   echo "Making a Debian $version ($codename) tree in $tree from $mirror (once; a few minutes)"
   start=$(date +%s)
@@ -154,7 +156,7 @@ mount -t proc proc "$tree/proc" &&
   mount -t tmpfs -o mode=1777 tmpfs "$tree/tmp" || exit
 
 pass=()
-for v in PRETEND_NO_I686 REQUIRE_I686; do [ -z "${!v+x}" ] || pass+=("$v=${!v}"); done
+for v in PRETEND_NO_I686 REQUIRE_I686 ROUNDS; do [ -z "${!v+x}" ] || pass+=("$v=${!v}"); done
 echo "Debian $version: make $* in $tree$clone (commit ${commit:0:12})"
 start=$(date +%s)
 chroot "$tree" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
