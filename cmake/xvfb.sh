@@ -25,7 +25,13 @@ prepare_wine() {
   # Caption buttons are Marlett glyphs; Debian's Wine does not find its own copy.
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
-  wineserver -p
+  # A server already running for the prefix (one lingering for a few seconds
+  # after its last program) refuses -p with exit code 2 and stays as it is,
+  # so let it end first; one a program still holds serves as it is.
+  if ! wineserver -p 2>/dev/null; then
+    timeout 10 wineserver -w
+    wineserver -p 2>/dev/null || true
+  fi
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or a test runner reading a pipe waits forever.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
