@@ -35,7 +35,7 @@ cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$tmp"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-prepare_wine || true   # a server already running for this prefix is fine
+prepare_wine
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # Its console lines end in CR LF.
 bench() {
