@@ -5,13 +5,10 @@
 # size of its executables and the largest input each build takes. Everything
 # it makes lives in one temporary folder, removed at the end.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-BUILD_ROOT="${BUILD_ROOT:-$root/build}"
 # A prefix of its own, so that a test run on the same build folder keeps its
 # server when this one is stopped.
-export WINEPREFIX="$BUILD_ROOT/wineprefix-bench"
-. "$root/cmake/wine-env.sh"
-. "$root/cmake/xvfb.sh"
+export WINEPREFIX="$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix-bench"
+. "$(dirname "$0")/../cmake/wine-env.sh"
 python=/usr/bin/python3   # Debian's, not a shim that adds its own start-up
 
 sizes_mib=(1 64 512)
@@ -23,15 +20,8 @@ if [ "$I686_RUNS" = no ]; then
   echo "i686 not measured: $I686_WHY."
 fi
 
-for cfg in "${configs[@]}"; do
-  if [ ! -f "$BUILD_ROOT/$cfg/convert_bench.exe" ]; then
-    echo "Not built: $BUILD_ROOT/$cfg/convert_bench.exe (the conversion code is missing?)" >&2
-    exit 1
-  fi
-done
-
 tmp=$(mktemp -d)
-cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$tmp"; }
+cleanup() { stop_wine || true; rm -rf "$tmp"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
@@ -39,26 +29,26 @@ prepare_wine
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # Its console lines end in CR LF.
 bench() {
-  local exe="$BUILD_ROOT/$1/convert_bench.exe"
+  local exe="$root/build/$1/convert_bench.exe"
   "$(wine_loader "$exe")" "$exe" "${@:2}" </dev/null | tr -d '\r'
 }
 value() { sed -n "s/^$1 //p" "$2"; }
 results="$tmp/results.tsv"
 : >"$results"
 
-# check IN OUT [--exact]: OUT's data chunk must hold IN's bytes exactly.
+# check IN OUT [--exact | --same]: OUT's data chunk must hold IN's bytes
+# (--exact: and nothing else; --same: OUT is IN), and OUT goes.
 check() {
-  if ! "$python" "$root/bench/check_wav.py" "$@"; then
-    echo "Wrong output: $2" >&2
-    exit 1
-  fi
+  if [ "${3:-}" = --same ]; then cmp -s "$1" "$2"; else "$python" "$root/bench/check_wav.py" "$@"; fi ||
+    { echo "Wrong output: $2" >&2; exit 1; }
+  rm -f "$2"
 }
 
-# hyper NAME SIZE OUT COMMAND...: median of hyperfine runs, then the check.
+# hyper NAME SIZE CHECK COMMAND...: the median of hyperfine runs of COMMAND,
+# which writes $out, then check's CHECK of it (- for none beyond the format).
 hyper() {
-  local name=$1 size=$2 out=$3 json="$tmp/$1-$2.json"
+  local name=$1 size=$2 how=$3 json="$tmp/$1-$2.json" quoted
   shift 3
-  local quoted
   quoted=$(printf "'%s' " "$@")
   sync
   hyperfine -N --style none --warmup 1 --runs "${runs[$size]}" --prepare "rm -f $out" \
@@ -66,54 +56,37 @@ hyper() {
   printf '%s\t%s\t%s\n' "$name" "$size" \
     "$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")" \
     >>"$results"
+  check "$in" "$out" $([ "$how" = - ] || echo "$how")
 }
 
 echo "$(date -u "+%Y-%m-%d %H:%M UTC"); $(nproc) cores, $(free -g | awk "/^Mem:/{print \$2}") GiB memory; $("$WINE64" --version); Linux $(uname -r)"
 echo "Load average before (1, 5, 15 min): $(cut -d" " -f1-3 /proc/loadavg)"
+in="$tmp/in.bin" out="$tmp/out.wav"
 for size in "${sizes_mib[@]}"; do
   echo "== $size MiB =="
-  in="$tmp/in.bin"
   head -c $((size << 20)) /dev/urandom >"$in"
   cat "$in" >/dev/null   # warm the page cache
 
   for cfg in "${configs[@]}"; do
-    out="$tmp/out-$cfg.wav"
     sync   # no other tool's dirty pages being written back meanwhile
     bench "$cfg" convert "$(winpath "$in")" "$(winpath "$out")" "${runs[$size]}" >"$tmp/zb-$cfg-$size.txt"
     check "$in" "$out" --exact
     printf 'zunkabell %s, in-process\t%s\t%s\n' "$cfg" "$size" "$(value median "$tmp/zb-$cfg-$size.txt")" >>"$results"
-    rm -f "$out"
     # The same with every write over the output of the run before.
     if [ "$size" = 512 ]; then
       sync
       bench "$cfg" replace "$(winpath "$in")" "$(winpath "$out")" "${runs[$size]}" >"$tmp/zr-$cfg-$size.txt"
       check "$in" "$out" --exact
-      rm -f "$out"
     fi
   done
 
-  out="$tmp/out-wine.wav"
-  whole="$BUILD_ROOT/${configs[0]}/convert_bench.exe"
-  hyper "zunkabell ${configs[0]}, whole Wine process" "$size" "$out" \
+  whole="$root/build/${configs[0]}/convert_bench.exe"
+  hyper "zunkabell ${configs[0]}, whole Wine process" "$size" --exact \
     "$(wine_loader "$whole")" "$whole" convert "$(winpath "$in")" "$(winpath "$out")" 0
-  check "$in" "$out" --exact; rm -f "$out"
-
-  out="$tmp/out-cp.bin"
-  hyper cp "$size" "$out" cp "$in" "$out"
-  cmp -s "$in" "$out" || { echo "Wrong output: $out" >&2; exit 1; }
-  rm -f "$out"
-
-  out="$tmp/out-python.wav"
-  hyper "python3 wave" "$size" "$out" "$python" "$root/bench/wave_convert.py" "$in" "$out"
-  check "$in" "$out"; rm -f "$out"
-
-  out="$tmp/out-sox.wav"
-  hyper sox "$size" "$out" sox -t raw -e unsigned-integer -b 8 -c 1 -r 8000 "$in" "$out"
-  check "$in" "$out"; rm -f "$out"
-
-  out="$tmp/out-ffmpeg.wav"
-  hyper ffmpeg "$size" "$out" ffmpeg -nostdin -loglevel error -f u8 -ar 8000 -ac 1 -i "$in" -c:a pcm_u8 "$out"
-  check "$in" "$out"; rm -f "$out"
+  hyper cp "$size" --same cp "$in" "$out"
+  hyper "python3 wave" "$size" - "$python" "$root/bench/wave_convert.py" "$in" "$out"
+  hyper sox "$size" - sox -t raw -e unsigned-integer -b 8 -c 1 -r 8000 "$in" "$out"
+  hyper ffmpeg "$size" - ffmpeg -nostdin -loglevel error -f u8 -ar 8000 -ac 1 -i "$in" -c:a pcm_u8 "$out"
 done
 rm -f "$tmp/in.bin"
 echo "Load average after: $(cut -d" " -f1-3 /proc/loadavg)"
@@ -132,27 +105,16 @@ echo
 echo "Peak memory of one 512 MiB conversion (n = $((512 << 20))), above the idle process:"
 for cfg in "${configs[@]}"; do
   f="$tmp/zb-$cfg-512.txt"
-  "$python" - "$cfg" "$(value idle_peak "$f")" "$(value peak "$f")" <<'EOF'
-import sys
-cfg, idle, peak = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-n = 512 << 20
-extra = peak - idle - (n + 44)
-print("  %-7s %d bytes = n + 44 %s %.2f MiB  (target: at most n + 4 MiB: %s)"
-      % (cfg, peak - idle, "+" if extra >= 0 else "-", abs(extra) / 2**20,
-         "met" if peak - idle <= n + (4 << 20) else "missed"))
-EOF
+  awk -v cfg="$cfg" -v used=$(($(value peak "$f") - $(value idle_peak "$f"))) -v n=$((512 << 20)) 'BEGIN {
+    x = used - n - 44; printf "  %-7s %d bytes = n + 44 %s %.2f MiB  (target: at most n + 4 MiB: %s)\n",
+      cfg, used, (x >= 0 ? "+" : "-"), (x < 0 ? -x : x) / 1048576, (used <= n + 4194304 ? "met" : "missed") }'
 done
 
 echo
 echo "Executables (target: under 128 KiB = 131072 bytes):"
 for cfg in "${configs[@]}"; do
-  exe="$BUILD_ROOT/$cfg/zunkabell.exe"
-  if [ -f "$exe" ]; then
-    bytes=$(stat -c %s "$exe")
-    echo "  $cfg zunkabell.exe: $bytes bytes ($(( (bytes + 1023) / 1024 )) KiB) $([ "$bytes" -lt 131072 ] && echo met || echo missed)"
-  else
-    echo "  $cfg zunkabell.exe: not built"
-  fi
+  bytes=$(stat -c %s "$root/build/$cfg/zunkabell.exe")
+  echo "  $cfg zunkabell.exe: $bytes bytes ($(( (bytes + 1023) / 1024 )) KiB) $([ "$bytes" -lt 131072 ] && echo met || echo missed)"
 done
 
 # The heap's largest block for an image, found in-process; then real reads of

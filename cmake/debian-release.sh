@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# cmake/debian-release.sh VERSION [TARGET...]: runs make TARGET (test unless
-# named) on Debian VERSION (12 or 13), whatever this host runs: in a minimal
-# tree of that release kept in $DEBIAN_TREES/debian-VERSION (made once with
-# debootstrap), on a fresh clone of this checkout's HEAD, as root in a chroot.
-# Only git, make, ca-certificates and locales go in when the tree is made; the
-# rest is cmake/setup.sh's to install, so a run also proves setup on that
-# release. Its apt sources are this host's mirror with that release's suites.
-# PRETEND_NO_I686, REQUIRE_I686 and ROUNDS are passed on when set.
+# cmake/debian-release.sh 12|13 [TARGET...]: make TARGET (test unless named)
+# on that Debian release, whatever this host runs: in a minimal tree of it
+# kept in $DEBIAN_TREES/debian-VERSION (made once with debootstrap, from this
+# host's mirror), on a fresh clone of HEAD, as root in a chroot. The tree gets
+# only git, make, ca-certificates and locales; the rest is cmake/setup.sh's to
+# install, so a run proves setup too. PRETEND_NO_I686, REQUIRE_I686 and
+# ROUNDS are passed on when set.
 set -u
 version=${1:-}
 shift || true
@@ -17,6 +16,7 @@ case "$version" in
 esac
 [ $# -gt 0 ] || set -- test
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/cmake/clone-head.sh"
 trees=${DEBIAN_TREES:-/var/cache/zunkabell}
 tree=$trees/debian-$version
 clone=/root/zunkabell
@@ -46,39 +46,15 @@ stop_in() {
 # remove_tree DIR: never through a mount into the host's /dev or /proc.
 remove_tree() { stop_in "$1"; unmount_under "$1"; rm -rf --one-file-system "$1"; }
 
-# The host's mirror, from its own apt sources (one-line and deb822 forms):
-# prints "URI SUITE" for every deb entry.
-host_sources() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    awk '$1 == "deb" { i = 2; if ($2 ~ /^\[/) while ($i !~ /\]$/) i++; if ($2 ~ /^\[/) i++;
-                       print $i, $(i + 1) }' "$f"
-  done
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk 'function flush() { if (types ~ /(^| )deb( |$)/ && enabled != "no")
-                              for (i = 1; i <= nu; i++) for (j = 1; j <= ns; j++) print u[i], s[j];
-                            types = ""; enabled = ""; nu = 0; ns = 0 }
-         /^[ \t]*#/ { next }
-         /^[ \t]*$/ { flush(); next }
-         { key = tolower($1); sub(/:$/, "", key); $1 = "" }
-         key == "types" { types = $0 }
-         key == "enabled" { enabled = tolower($2) }
-         key == "uris" { nu = split($0, u, " ") }
-         key == "suites" { ns = split($0, s, " ") }
-         END { flush() }' "$f"
-  done
+# The host's mirror, and its updates and security suites, as its own apt
+# sources name them (in either format).
+suite_uri() {
+  apt-get indextargets --format '$(TARGET_OF) $(RELEASE) $(REPO_URI)' |
+    awk -v s="$1" '$1 == "deb" && $2 == s { sub("/*$", "", $3); print $3; exit }'
 }
 host_codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-mirror=${DEBIAN_MIRROR:-} security="" updates=""
-while read -r uri suite; do
-  case "$suite" in
-    "$host_codename") [ -n "$mirror" ] || mirror=$uri ;;
-    "$host_codename-updates") updates=yes ;;
-    "$host_codename-security" | "$host_codename/updates") security=$uri ;;
-  esac
-done < <(host_sources | sed 's,/*  *, ,; s,/*$,,')
+mirror=${DEBIAN_MIRROR:-$(suite_uri "$host_codename")}
+updates=$(suite_uri "$host_codename-updates") security=$(suite_uri "$host_codename-security")
 if [ -z "$mirror" ]; then
   echo "No Debian mirror for $host_codename in this host's apt sources; name one in DEBIAN_MIRROR." >&2
   exit 1
@@ -87,16 +63,12 @@ fi
 # The tree's sources: that release on the same mirror, with the updates and
 # security suites where the host has them.
 write_sources() {
-  local suites=$codename
-  [ -z "$updates" ] || suites="$suites $codename-updates"
+  local keys=/usr/share/keyrings/debian-archive-keyring.gpg list=$1/etc/apt/sources.list.d/debian.sources
   rm -f "$1/etc/apt/sources.list"
-  {
-    printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\n' "$mirror" "$suites"
-    printf 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg\n'
-    [ -z "$security" ] ||
-      printf '\nTypes: deb\nURIs: %s\nSuites: %s-security\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$security" "$codename"
-  } >"$1/etc/apt/sources.list.d/debian.sources"
+  printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
+    "$mirror" "$codename${updates:+ $codename-updates}" "$keys" >"$list"
+  [ -z "$security" ] || printf '\nTypes: deb\nURIs: %s\nSuites: %s-security\nComponents: main\nSigned-By: %s\n' \
+    "$security" "$codename" "$keys" >>"$list"
 }
 
 mkdir -p "$trees"
@@ -110,12 +82,7 @@ if [ ! -f "$marker" ]; then
   for t in "$tree" "$tree.new"; do
     [ -e "$t" ] && { echo "Removing the unfinished tree $t"; remove_tree "$t"; }
   done
-  if ! command -v debootstrap >/dev/null; then
-    echo "Installing: debootstrap"
-    # A list the mirror fails to serve need not be the one debootstrap is in.
-    apt-get update -qq || echo "Some package lists could not be updated (above): installing from those at hand."
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null || exit
-  fi
+  "$root/cmake/setup.sh" debootstrap || exit
   echo "Making a Debian $version ($codename) tree in $tree from $mirror (once; a few minutes)"
   start=$(date +%s)
   debootstrap --variant=minbase --components=main --include=git,make,ca-certificates,locales \
@@ -123,8 +90,7 @@ if [ ! -f "$marker" ]; then
     { tail -20 "$tree.log"; echo "debootstrap failed; its log is $tree.log" >&2; exit 1; }
   write_sources "$tree.new"
   # No service inside the tree starts on installation.
-  printf '#!/bin/sh\nexit 101\n' >"$tree.new/usr/sbin/policy-rc.d"
-  chmod +x "$tree.new/usr/sbin/policy-rc.d"
+  install -m 755 <(printf '#!/bin/sh\nexit 101\n') "$tree.new/usr/sbin/policy-rc.d"
   cp --remove-destination /etc/resolv.conf "$tree.new/etc/resolv.conf"
   mount -t proc proc "$tree.new/proc" || exit
   chroot "$tree.new" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
@@ -138,12 +104,8 @@ fi
 write_sources "$tree"
 cp --remove-destination /etc/resolv.conf "$tree/etc/resolv.conf"
 
-# A clean clone of the commit checked out here; uncommitted changes stay out.
-commit=$(git -C "$root" rev-parse HEAD) || exit
-[ -z "$(git -C "$root" status --porcelain)" ] ||
-  echo "Uncommitted changes are left out: Debian $version gets commit ${commit:0:12} as committed."
 rm -rf --one-file-system "$tree$clone"
-git clone -q "$root" "$tree$clone" && git -C "$tree$clone" checkout -q --detach "$commit" || exit
+clone_head "$tree$clone" "Debian $version" || exit
 
 cleanup() { stop_in "$tree"; unmount_under "$tree"; }
 trap cleanup EXIT

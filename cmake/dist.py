@@ -15,14 +15,13 @@ import sys
 import tempfile
 import time
 import zipfile
+from pathlib import Path
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DIST = os.path.join(ROOT, "dist")
+ROOT = Path(__file__).resolve().parent.parent
+DIST = ROOT / "dist"
 # Name in the zip, configuration. The 32-bit one runs on every Windows the
 # users have, so it gets the plain name; the other is for the large files.
 PROGRAMS = [("zunkabell.exe", "i686"), ("zunkabell-x64-4GB.exe", "x86_64")]
-README = os.path.join(ROOT, "resources", "readme.txt")
-LICENSE = os.path.join(ROOT, "LICENSE")
 
 
 def fail(message):
@@ -45,20 +44,18 @@ def source_time():
 
 
 def readme_bytes():
-    with open(README, encoding="utf-8") as f:
-        text = f.read()
+    text = (ROOT / "resources" / "readme.txt").read_text(encoding="utf-8")
     try:
         # What a readme on Japanese Windows is expected to be: Shift-JIS, CR LF.
         return text.replace("\n", "\r\n").encode("cp932")
     except UnicodeEncodeError as e:
-        fail(f"{README}: {text[e.start:e.end]!r} has no code page 932 form")
+        fail(f"resources/readme.txt: {text[e.start:e.end]!r} has no code page 932 form")
 
 
 def license_bytes():
-    with open(LICENSE, "rb") as f:
-        data = f.read()
+    data = (ROOT / "LICENSE").read_bytes()
     if not data.isascii() or b"\r" in data:
-        fail(f"{LICENSE} is not plain ASCII with LF line ends")
+        fail("LICENSE is not plain ASCII with LF line ends")
     # Notepad before Windows 10 shows a file of bare LFs as one line.
     return data.replace(b"\n", b"\r\n")
 
@@ -76,12 +73,7 @@ def make_zip(path, folder, files, date):
             z.writestr(entry(name, mode), data, zipfile.ZIP_DEFLATED, 9)
 
 
-def resource_value(rc, name):
-    found = re.search(rf'VALUE "{name}", "([^"]*)"', rc)
-    return found.group(1) if found else None
-
-
-def check(zip_path, sums, folder, version):
+def check(zip_path, folder, version):
     """Unpacks the zip and checks what a user would meet in it."""
     with tempfile.TemporaryDirectory() as unpacked, zipfile.ZipFile(zip_path) as z:
         expected = [f"{folder}/"] + [f"{folder}/{n}" for n, _ in PROGRAMS] + [
@@ -89,10 +81,10 @@ def check(zip_path, sums, folder, version):
         if z.namelist() != expected or z.testzip() is not None:
             fail(f"{zip_path} holds {z.namelist()}, not {expected} intact")
         z.extractall(unpacked)
+        home = Path(unpacked, folder)
 
         def text_file(name, encoding):
-            with open(os.path.join(unpacked, folder, name), "rb") as f:
-                data = f.read()
+            data = (home / name).read_bytes()
             try:
                 text = data.decode(encoding)
             except UnicodeDecodeError as e:
@@ -102,66 +94,58 @@ def check(zip_path, sums, folder, version):
                 fail(f"{name} has a line end other than CR LF")
             return text
 
-        license_text = text_file("LICENSE.txt", "ascii")
-        copyright_line = next((line for line in license_text.splitlines() if line.startswith("Copyright")), None)
+        copyright_line = next((line for line in text_file("LICENSE.txt", "ascii").splitlines()
+                               if line.startswith("Copyright")), None)
         for name, config in PROGRAMS:
-            exe = os.path.join(unpacked, folder, name)
+            exe = home / name
             run("cmake", f"-DOBJDUMP={config}-w64-mingw32-objdump", f"-DEXE={exe}",
-                "-P", os.path.join(ROOT, "tests", "program_imports.cmake"))
-            rc = run(f"{config}-w64-mingw32-windres", "-i", exe, "-O", "rc")
-            if resource_value(rc, "OriginalFilename") != name or resource_value(rc, "FileVersion") != version:
+                "-P", str(ROOT / "tests" / "program_imports.cmake"))
+            rc = run(f"{config}-w64-mingw32-windres", "-i", str(exe), "-O", "rc")
+
+            def value(key):
+                found = re.search(rf'VALUE "{key}", "([^"]*)"', rc)
+                return found and found.group(1)
+            if value("OriginalFilename") != name or value("FileVersion") != version:
                 fail(f"{name}'s version resource does not name it {name}, version {version}")
-            if copyright_line is None or resource_value(rc, "LegalCopyright") != copyright_line:
+            if copyright_line is None or value("LegalCopyright") != copyright_line:
                 fail(f"{name}'s LegalCopyright is not LICENSE.txt's {copyright_line!r}")
-            with open(exe, "rb") as f:
-                # The manifest is stored as it is written, UTF-8.
-                if f'name="zunkabell" version="{version}.0"'.encode() not in f.read():
-                    fail(f"{name}'s manifest does not give version {version}.0")
+            # The manifest is stored as it is written, UTF-8.
+            if f'name="zunkabell" version="{version}.0"'.encode() not in exe.read_bytes():
+                fail(f"{name}'s manifest does not give version {version}.0")
         text = text_file("readme.txt", "cp932")
         for name in [n for n, _ in PROGRAMS] + ["LICENSE.txt", "MIT", f" {version} "]:
             if name not in text:
                 fail(f"readme.txt does not mention {name.strip()} (ファイル一覧, 著作権とライセンス, 履歴)")
-    run("sha256sum", "--quiet", "-c", os.path.basename(sums), cwd=DIST)
+    run("sha256sum", "--quiet", "-c", "SHA256SUMS", cwd=DIST)
 
 
 def main():
-    build = os.path.abspath(sys.argv[1])
-    versions = set()
-    for _, config in PROGRAMS:
-        with open(os.path.join(build, config, "version.txt")) as f:
-            versions.add(f.read().strip())
+    build = Path(sys.argv[1]).resolve()
+    versions = {(build / config / "version.txt").read_text().strip() for _, config in PROGRAMS}
     if len(versions) != 1:
         fail(f"the builds in {build} have different versions: {sorted(versions)}; configure them again")
     version = versions.pop()
     folder = f"zunkabell-{version}"
     # Zip dates have two-second steps and start in 1980.
     date = time.gmtime(max(source_time(), 315532800))[:6]
+    files = [(name, (build / config / "zunkabell.exe").read_bytes(), 0o100755) for name, config in PROGRAMS]
+    files += [("readme.txt", readme_bytes(), 0o100644), ("LICENSE.txt", license_bytes(), 0o100644)]
 
-    files = []
-    for name, config in PROGRAMS:
-        with open(os.path.join(build, config, "zunkabell.exe"), "rb") as f:
-            files.append((name, f.read(), 0o100755))
-    files.append(("readme.txt", readme_bytes(), 0o100644))
-    files.append(("LICENSE.txt", license_bytes(), 0o100644))
-
-    os.makedirs(DIST, exist_ok=True)
-    zip_path = os.path.join(DIST, f"{folder}.zip")
-    sums = os.path.join(DIST, "SHA256SUMS")
-    make_zip(zip_path + ".part", folder, files, date)
-    os.replace(zip_path + ".part", zip_path)
-    with open(zip_path, "rb") as f:
-        digest = hashlib.sha256(f.read()).hexdigest()
-    with open(sums, "w") as f:
-        f.write(f"{digest}  {os.path.basename(zip_path)}\n")
-
+    DIST.mkdir(exist_ok=True)
+    zip_path, sums = DIST / f"{folder}.zip", DIST / "SHA256SUMS"
+    part = DIST / f"{folder}.zip.part"
+    make_zip(part, folder, files, date)
+    part.replace(zip_path)
+    digest = hashlib.sha256(zip_path.read_bytes()).hexdigest()
+    sums.write_text(f"{digest}  {zip_path.name}\n")
     try:
-        check(zip_path, sums, folder, version)
+        check(zip_path, folder, version)
     except SystemExit:
         # A zip that failed its check is not left where a release is picked up.
-        os.remove(zip_path)
-        os.remove(sums)
+        zip_path.unlink()
+        sums.unlink()
         raise
-    print(f"dist/{os.path.basename(zip_path)}: {os.path.getsize(zip_path)} bytes, sha256 {digest}")
+    print(f"dist/{zip_path.name}: {zip_path.stat().st_size} bytes, sha256 {digest}")
     print("dist/SHA256SUMS: matches. Checked: the programs import system DLLs only and carry their "
           "name, version and LICENSE.txt's copyright line, and the version in their manifest; "
           "readme.txt is code page 932 and LICENSE.txt ASCII, both with CR LF; the readme names "

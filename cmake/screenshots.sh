@@ -1,19 +1,14 @@
 #!/usr/bin/env bash
-# Makes the README's pictures, docs/window.png and docs/converted.png: the
-# program on Wine's virtual desktop (which draws the caption) on a virtual
-# display, posed by tests/win/screenshot_driver.cpp.
+# make screenshots: cmake/screenshots.sh CFG makes the README's pictures,
+# docs/window.png and docs/converted.png: the program of build/CFG on Wine's
+# virtual desktop (which draws the caption) on a virtual display, posed by
+# tests/win/screenshot_driver.cpp.
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-BUILD_ROOT="${BUILD_ROOT:-$root/build}"
-. "$root/cmake/wine-env.sh"
-. "$root/cmake/xvfb.sh"
-name=$(program_config "Pictures of")
-"${MAKE:-make}" -C "$root" --no-print-directory BUILD="$BUILD_ROOT" "build-$name" >/dev/null
-cfg="$BUILD_ROOT/$name"
+. "$(dirname "$0")/wine-env.sh"
+cfg="$root/build/$1"
 
 marks=$(mktemp -d)
-cleanup() { wineserver -k 2>/dev/null; wineserver -w; stop_xvfb; rm -rf "$marks"; }
-trap cleanup EXIT
+trap 'stop_wine; stop_xvfb; rm -rf "$marks"' EXIT
 trap 'exit 130' INT TERM
 start_xvfb
 prepare_wine

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a Debian-like machine, and
-# nothing when it is all there already.
+# cmake/setup.sh [PACKAGE...]: installs what building and testing need on a
+# Debian-like machine (or the packages named), and nothing when it is all
+# there already.
 set -eu
 packages=(cmake ninja-build g++ make googletest mingw-w64 wine wine32:i386 wine64
           fonts-wine xvfb xauth x11-utils imagemagick fonts-ipafont-gothic locales python3
           sndfile-programs sox libsox-fmt-all ffmpeg hyperfine libmpfr-dev)
+[ $# -eq 0 ] || packages=("$@")
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -15,7 +17,7 @@ missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *" wine32:i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
   # A mirror caught mid-sync fails one list and apt-get update with it;
@@ -35,7 +37,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine writes Japanese file names in the host locale's charset.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+if [ $# -eq 0 ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   echo "Generating the ja_JP.UTF-8 locale"
   $sudo sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null

@@ -1,7 +1,8 @@
-# Sourced by the scripts that run Windows programs: one private Wine
-# prefix inside the build folder, and the Japanese locale (code page 932).
-: "${BUILD_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
-export WINEPREFIX="${WINEPREFIX:-$BUILD_ROOT/wineprefix}"
+# Sourced by the scripts that run Windows programs: the project's root, a
+# private Wine prefix, the Japanese locale (code page 932), Wine's loaders.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/cmake/xvfb.sh"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 # Fixme lines are noise; err: lines are Wine's only word on why a program
 # could not start.
 export WINEDEBUG=fixme-all
@@ -27,8 +28,8 @@ wine_loader() {
 }
 
 # check_i686: whether this host executes 32-bit programs, asked once per run
-# and handed on to everything the run starts. I686_RUNS is yes or no,
-# I686_WHY says why not. PRETEND_NO_I686=1 makes a host that can say no.
+# and handed on to everything the run starts: I686_RUNS yes or no, I686_WHY
+# why not. PRETEND_NO_I686=1 makes a host that can say no.
 check_i686() {
   [ -n "${I686_RUNS:-}" ] && return 0
   local out
@@ -55,3 +56,36 @@ program_config() {
     echo i686
   fi
 }
+
+# prepare_wine [MANAGED]: the prefix, made once, and its persistent server.
+# MANAGED (Y, Wine's default, or N) is whether Wine leaves top-level windows
+# to a window manager: a bare Xvfb has none, and Wine would wait 2 s for one
+# each time a window with a caption is hidden or destroyed.
+prepare_wine() {
+  [ -f "$WINEPREFIX/system.reg" ] || { "$WINE64" wineboot -i </dev/null >/dev/null 2>&1; wineserver -w; }
+  # Caption buttons are Marlett glyphs; Debian's Wine does not find its own copy.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+  # A server already running for the prefix (one lingering for a few seconds
+  # after its last program) refuses -p with exit code 2 and stays as it is,
+  # so let it end first; one a program still holds serves as it is.
+  if ! wineserver -p >/dev/null 2>&1; then
+    timeout 10 wineserver -w
+    wineserver -p >/dev/null 2>&1 || true
+  fi
+  # The first start brings up Wine's background services; they inherit its
+  # output, so give them none, or whoever reads that output waits forever.
+  "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+  # Captions are Tahoma, whose Japanese glyphs come through Wine's link to
+  # MS UI Gothic; with no such font Wine 10 draws boxes for them, so that
+  # name stands for the installed IPA Gothic, the font Wine 8 takes for them.
+  wine_setting 'HKCU\Software\Wine\Fonts\Replacements' 'MS UI Gothic' IPAGothic
+  wine_setting 'HKCU\Software\Wine\X11 Driver' Managed "${1:-Y}"
+}
+# wine_setting KEY NAME VALUE: a text value in the prefix's registry.
+wine_setting() {
+  grep -q "^\"$2\"=\"$3\"" "$WINEPREFIX/user.reg" 2>/dev/null ||
+    "$WINE64" reg add "$1" /v "$2" /d "$3" /f </dev/null >/dev/null 2>&1
+}
+# stop_wine: every program of the prefix, and its server.
+stop_wine() { wineserver -k 2>/dev/null; wineserver -w; }

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The WAV file made of 1 MiB of random bytes, as independent readers see it.
 
-Usage: wav_readers.py EMULATOR WAV_CONVERT_EXE
+Usage: wav_readers.py EMULATOR... WAV_CONVERT_EXE
 Each reader must find one channel, 8000 Hz, 8 bits, 1048576 frames, and
 hand back exactly the input's bytes as samples.
 """
@@ -31,7 +31,7 @@ def field(pattern, text):
 
 
 def main():
-    emulator, converter = sys.argv[1], sys.argv[2]
+    *emulator, converter = sys.argv[1:]
     failures = []
 
     def check(reader, what, seen, expected):
@@ -43,7 +43,7 @@ def main():
         payload = os.urandom(FRAMES)
         with open(source, "wb") as f:
             f.write(payload)
-        subprocess.run([emulator, converter, windows_path(source), windows_path(wav)], check=True,
+        subprocess.run([*emulator, converter, windows_path(source), windows_path(wav)], check=True,
                        stdin=subprocess.DEVNULL)
         check("size", "file size", os.path.getsize(wav), FRAMES + 44)
 

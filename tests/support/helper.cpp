@@ -2,7 +2,7 @@
 // "window" shows a window with an edit box until it is closed; "warning" and
 // "information" also show a message box with that icon, owned by the window,
 // and exit with the box's result. "desktop" holds the desktop for a whole
-// test run (cmake/run-tests.sh).
+// test run (cmake/wine-world.sh).
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -25,13 +25,12 @@ int main(int argc, char **argv) {
         // again: a program started meanwhile meets a desktop going away
         // (no window, no child process), and each one's output is held
         // open a second longer by the desktop process it started. This one
-        // starts the desktop and stays on it until its input ends.
+        // starts the desktop and stays on it until the Wine server that
+        // runs the tests is stopped.
         GetDesktopWindow();
         puts("ready");
         fflush(stdout);
-        char line[64];
-        while (fgets(line, sizeof line, stdin)) {
-        }
+        Sleep(INFINITE);
         return 0;
     }
     HINSTANCE instance = GetModuleHandleA(nullptr);

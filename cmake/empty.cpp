@@ -1,1 +1,0 @@
-// Keeps the core library valid while a folder is still empty.
