@@ -1,8 +1,6 @@
-# The two commands of the README, run and test; each installs what is missing
-# first. Configurations are CMake presets (CMakePresets.json), in build/NAME.
-CONFIGS := native i686 x86_64
-# make run and make screenshots take the i686 program, or the x86_64 one on a
-# host that cannot execute it, which they say.
+# The README's two commands, run and test, each install what is missing first.
+# The configurations are CMake presets, built in build/NAME. run and screenshots
+# take the i686 program, or the x86_64 one where i686 cannot run, and say so.
 program = cfg=$$(bash -c '. cmake/wine-env.sh && program_config "$(1)"') && \
 	$(MAKE) --no-print-directory build-$$cfg && cmake/$(2).sh $$cfg
 
@@ -11,11 +9,9 @@ program = cfg=$$(bash -c '. cmake/wine-env.sh && program_config "$(1)"') && \
 run: setup
 	@$(call program,Running,run-app)
 test: setup
-	@$(MAKE) --no-print-directory build
-	@cmake/run-tests.sh
+	@$(MAKE) --no-print-directory build && cmake/run-tests.sh
 bench: setup
-	@$(MAKE) --no-print-directory build
-	@bench/run.sh
+	@$(MAKE) --no-print-directory build && bench/run.sh
 # The README's pictures, docs/window.png and docs/converted.png.
 screenshots: setup
 	@$(call program,Pictures of,screenshots)
@@ -25,8 +21,7 @@ setup:
 # The release for Windows users, dist/zunkabell-VERSION.zip and dist/SHA256SUMS:
 # the program alone of each Windows configuration, zipped and checked.
 dist: setup
-	@$(MAKE) --no-print-directory build-i686 build-x86_64 TARGET=zunkabell
-	@python3 cmake/dist.py build
+	@$(MAKE) --no-print-directory build-i686 build-x86_64 TARGET=zunkabell && python3 cmake/dist.py build
 # dist built twice, from clones of the current commit in two temporary
 # folders, must give the same bytes (several minutes; not part of make test).
 check-reproducible: setup
@@ -37,7 +32,7 @@ check-reproducible: setup
 test-debian12 test-debian13: test-debian%:
 	@cmake/debian-release.sh $* test
 
-build: $(addprefix build-,$(CONFIGS))
+build: build-native build-i686 build-x86_64
 build-%:
 	@[ -f build/$*/build.ninja ] || cmake --preset $* >/dev/null
 	@cmake --build --preset $* $(if $(TARGET),--target $(TARGET))
@@ -45,5 +40,4 @@ build-%:
 # The numeric routines' accuracy against MPFR, the table in bench/README.md:
 # a measurement of the native build, a few minutes.
 accuracy: setup
-	@$(MAKE) --no-print-directory build-native TARGET=numeric_accuracy
-	@build/native/numeric_accuracy
+	@$(MAKE) --no-print-directory build-native TARGET=numeric_accuracy && build/native/numeric_accuracy

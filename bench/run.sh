@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
 # make bench: the convert command's own path against cp, sox, ffmpeg and
-# Python's wave module on random inputs of 1, 64 and 512 MiB, warm page cache;
-# every output checked against its input. Then the tool's peak memory, the
-# size of its executables and the largest input each build takes. Everything
-# it makes lives in one temporary folder, removed at the end.
+# Python's wave module on random inputs of 1, 64 and 512 MiB, warm page cache,
+# every output checked against its input; then the tool's peak memory, the
+# size of its executables and the largest input each build takes. All it
+# makes lives in one temporary folder, removed at the end.
 set -euo pipefail
-# A prefix of its own, so that a test run on the same build folder keeps its
-# server when this one is stopped.
-export WINEPREFIX="$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix-bench"
 . "$(dirname "$0")/../cmake/wine-env.sh"
 python=/usr/bin/python3   # Debian's, not a shim that adds its own start-up
 
@@ -15,18 +12,11 @@ sizes_mib=(1 64 512)
 declare -A runs=([1]=20 [64]=10 [512]=5)
 configs=(i686 x86_64)
 check_i686
-if [ "$I686_RUNS" = no ]; then
-  configs=(x86_64)
-  echo "i686 not measured: $I686_WHY."
-fi
-
+[ "$I686_RUNS" = yes ] || { configs=(x86_64); echo "i686 not measured: $I686_WHY."; }
 tmp=$(mktemp -d)
-cleanup() { stop_wine || true; rm -rf "$tmp"; }
-trap cleanup EXIT
+trap 'stop_wine || true; rm -rf "$tmp"' EXIT
 trap 'exit 130' INT TERM
-
 prepare_wine
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # Its console lines end in CR LF.
 bench() {
   local exe="$root/build/$1/convert_bench.exe"
@@ -35,7 +25,6 @@ bench() {
 value() { sed -n "s/^$1 //p" "$2"; }
 results="$tmp/results.tsv"
 : >"$results"
-
 # check IN OUT [--exact | --same]: OUT's data chunk must hold IN's bytes
 # (--exact: and nothing else; --same: OUT is IN), and OUT goes.
 check() {
@@ -43,22 +32,19 @@ check() {
     { echo "Wrong output: $2" >&2; exit 1; }
   rm -f "$2"
 }
-
 # hyper NAME SIZE CHECK COMMAND...: the median of hyperfine runs of COMMAND,
 # which writes $out, then check's CHECK of it (- for none beyond the format).
 hyper() {
-  local name=$1 size=$2 how=$3 json="$tmp/$1-$2.json" quoted
+  local name=$1 size=$2 how=$3 quoted median
   shift 3
   quoted=$(printf "'%s' " "$@")
   sync
   hyperfine -N --style none --warmup 1 --runs "${runs[$size]}" --prepare "rm -f $out" \
-    --export-json "$json" "$quoted" >/dev/null
-  printf '%s\t%s\t%s\n' "$name" "$size" \
-    "$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")" \
-    >>"$results"
+    --export-json "$tmp/hyper.json" "$quoted" >/dev/null
+  median=$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$tmp/hyper.json")
+  printf '%s\t%s\t%s\n' "$name" "$size" "$median" >>"$results"
   check "$in" "$out" $([ "$how" = - ] || echo "$how")
 }
-
 echo "$(date -u "+%Y-%m-%d %H:%M UTC"); $(nproc) cores, $(free -g | awk "/^Mem:/{print \$2}") GiB memory; $("$WINE64" --version); Linux $(uname -r)"
 echo "Load average before (1, 5, 15 min): $(cut -d" " -f1-3 /proc/loadavg)"
 in="$tmp/in.bin" out="$tmp/out.wav"
@@ -66,7 +52,6 @@ for size in "${sizes_mib[@]}"; do
   echo "== $size MiB =="
   head -c $((size << 20)) /dev/urandom >"$in"
   cat "$in" >/dev/null   # warm the page cache
-
   for cfg in "${configs[@]}"; do
     sync   # no other tool's dirty pages being written back meanwhile
     bench "$cfg" convert "$(winpath "$in")" "$(winpath "$out")" "${runs[$size]}" >"$tmp/zb-$cfg-$size.txt"
@@ -79,7 +64,6 @@ for size in "${sizes_mib[@]}"; do
       check "$in" "$out" --exact
     fi
   done
-
   whole="$root/build/${configs[0]}/convert_bench.exe"
   hyper "zunkabell ${configs[0]}, whole Wine process" "$size" --exact \
     "$(wine_loader "$whole")" "$whole" convert "$(winpath "$in")" "$(winpath "$out")" 0
@@ -118,10 +102,9 @@ for cfg in "${configs[@]}"; do
 done
 
 # The heap's largest block for an image, found in-process; then real reads of
-# sparse files on both sides of it. A 32-bit process's largest free range
-# differs by a megabyte or so from one start to the next, so there the reads
-# keep 16 MiB away from it. Reading reads the zeros of the whole size: a few
-# seconds per gigabyte, and as much again in page cache while it lasts.
+# sparse files on both sides of it, 16 MiB away where a 32-bit process's
+# largest free range differs by a megabyte or so from one start to the next.
+# Each read takes a few seconds per gigabyte, and as much in page cache.
 echo
 echo "Largest input read (sparse files, ReadWavImage alone):"
 sparse="$tmp/sparse.bin"

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# make check-reproducible: clones the current commit into two temporary
-# folders of different depths, runs make dist in each, one after the other,
-# and compares the programs, the zip and SHA256SUMS byte for byte.
-# Uncommitted changes are in neither clone: this checks the commit alone.
+# make check-reproducible: make dist in two clones of the current commit (not
+# its uncommitted changes) at different depths, one after the other, and the
+# programs, the zip and SHA256SUMS compared byte for byte.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/cmake/clone-head.sh"
-tmp=$(mktemp -d)
+tmp=$(mktemp -d) start=$(date +%s)
 trap 'rm -rf "$tmp"' EXIT
 dirs=("$tmp/one" "$tmp/two/in/a/deeper/folder")
-start=$(date +%s)
 for dir in "${dirs[@]}"; do
   clone_head "$dir" "the check" || exit
   echo "Building ${commit:0:12} in $dir"

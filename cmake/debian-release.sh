@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # cmake/debian-release.sh 12|13 [TARGET...]: make TARGET (test unless named)
-# on that Debian release, whatever this host runs: in a minimal tree of it
-# kept in $DEBIAN_TREES/debian-VERSION (made once with debootstrap, from this
-# host's mirror), on a fresh clone of HEAD, as root in a chroot. The tree gets
-# only git, make, ca-certificates and locales; the rest is cmake/setup.sh's to
-# install, so a run proves setup too. PRETEND_NO_I686, REQUIRE_I686 and
-# ROUNDS are passed on when set.
+# on that Debian release, whatever this host runs, as root in a chroot: on a
+# fresh clone of HEAD in a minimal tree kept in $DEBIAN_TREES/debian-VERSION,
+# made once with debootstrap from this host's mirror. The tree gets git, make,
+# ca-certificates and locales; the rest is cmake/setup.sh's, so a run proves
+# setup too. PRETEND_NO_I686, REQUIRE_I686 and ROUNDS go along.
 set -u
 version=${1:-}
 shift || true
@@ -21,21 +20,12 @@ trees=${DEBIAN_TREES:-/var/cache/zunkabell}
 tree=$trees/debian-$version
 clone=/root/zunkabell
 
-if [ "$(id -u)" -ne 0 ]; then
+[ "$(id -u)" -eq 0 ] ||
   exec sudo --preserve-env=DEBIAN_TREES,DEBIAN_MIRROR,PRETEND_NO_I686,REQUIRE_I686,ROUNDS "$0" "$version" "$@"
-fi
 # A mount namespace of its own: whatever ends this script, even a kill, the
-# tree's mounts end with it and none is left in the host's table.
-if [ -z "${DEBIAN_RELEASE_NS:-}" ]; then
-  DEBIAN_RELEASE_NS=1 exec unshare --mount --propagation private "$0" "$version" "$@"
-fi
+# tree's mounts end with it and none is ever in the host's table.
+[ -n "${DEBIAN_RELEASE_NS:-}" ] || DEBIAN_RELEASE_NS=1 exec unshare --mount --propagation private "$0" "$version" "$@"
 
-# unmount_under DIR: everything mounted at or below DIR, deepest first.
-unmount_under() {
-  local m
-  awk -v d="$1" '$5 == d || index($5, d "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r |
-    while read -r m; do umount "$m" 2>/dev/null || umount -l "$m"; done
-}
 # stop_in DIR: the processes this run left running chrooted in DIR.
 stop_in() {
   local p
@@ -44,7 +34,7 @@ stop_in() {
   done
 }
 # remove_tree DIR: never through a mount into the host's /dev or /proc.
-remove_tree() { stop_in "$1"; unmount_under "$1"; rm -rf --one-file-system "$1"; }
+remove_tree() { stop_in "$1"; rm -rf --one-file-system "$1"; }
 
 # The host's mirror, and its updates and security suites, as its own apt
 # sources name them (in either format).
@@ -55,10 +45,8 @@ suite_uri() {
 host_codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 mirror=${DEBIAN_MIRROR:-$(suite_uri "$host_codename")}
 updates=$(suite_uri "$host_codename-updates") security=$(suite_uri "$host_codename-security")
-if [ -z "$mirror" ]; then
-  echo "No Debian mirror for $host_codename in this host's apt sources; name one in DEBIAN_MIRROR." >&2
-  exit 1
-fi
+[ -n "$mirror" ] ||
+  { echo "No Debian mirror for $host_codename in this host's apt sources; name one in DEBIAN_MIRROR." >&2; exit 1; }
 
 # The tree's sources: that release on the same mirror, with the updates and
 # security suites where the host has them.
@@ -96,7 +84,7 @@ if [ ! -f "$marker" ]; then
   chroot "$tree.new" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
     sh -c 'apt-get update -qq && apt-get -y -qq upgrade' >>"$tree.log" 2>&1 ||
     { tail -20 "$tree.log"; echo "updating the tree failed; its log is $tree.log" >&2; exit 1; }
-  unmount_under "$tree.new"
+  umount "$tree.new/proc"
   echo "debian $version $codename $(date -u +%FT%TZ)" >"$tree.new/.zunkabell-tree"
   mv "$tree.new" "$tree"
   echo "Tree made in $(($(date +%s) - start)) s."
@@ -107,8 +95,7 @@ cp --remove-destination /etc/resolv.conf "$tree/etc/resolv.conf"
 rm -rf --one-file-system "$tree$clone"
 clone_head "$tree$clone" "Debian $version" || exit
 
-cleanup() { stop_in "$tree"; unmount_under "$tree"; }
-trap cleanup EXIT
+trap 'stop_in "$tree"' EXIT
 trap 'exit 130' INT TERM HUP
 mount -t proc proc "$tree/proc" &&
   { mount -t sysfs sysfs "$tree/sys" 2>/dev/null || mount --rbind /sys "$tree/sys"; } &&

@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
 """make dist: dist/zunkabell-VERSION.zip and dist/SHA256SUMS from the program of
 the i686 and x86_64 builds in BUILD (the argument), checked before it says so.
-
 The zip is the same bytes for the same sources (and the same zlib): its
 entries go in a fixed order with fixed permissions, dated with the last
-commit's time (or SOURCE_DATE_EPOCH). A tree with
-uncommitted changes is zipped as it stands, under a warning, since that zip
-is then no commit's."""
+commit's time (or SOURCE_DATE_EPOCH). A tree with uncommitted changes is
+zipped as it stands, under a warning, since that zip is then no commit's."""
 import hashlib
 import os
 import re
@@ -23,10 +21,8 @@ DIST = ROOT / "dist"
 # users have, so it gets the plain name; the other is for the large files.
 PROGRAMS = [("zunkabell.exe", "i686"), ("zunkabell-x64-4GB.exe", "x86_64")]
 
-
 def fail(message):
     sys.exit(f"make dist: {message}")
-
 
 def run(*command, cwd=None):
     done = subprocess.run(command, cwd=cwd, capture_output=True, text=True)
@@ -34,14 +30,12 @@ def run(*command, cwd=None):
         fail(f"{' '.join(command)} failed:\n{done.stdout}{done.stderr}")
     return done.stdout
 
-
 def source_time():
     if os.environ.get("SOURCE_DATE_EPOCH"):
         return int(os.environ["SOURCE_DATE_EPOCH"])
     if run("git", "status", "--porcelain", cwd=ROOT).strip():
         print("make dist: warning: uncommitted changes go into this zip; it is not the last commit's")
     return int(run("git", "log", "-1", "--format=%ct", cwd=ROOT))
-
 
 def readme_bytes():
     text = (ROOT / "resources" / "readme.txt").read_text(encoding="utf-8")
@@ -51,14 +45,12 @@ def readme_bytes():
     except UnicodeEncodeError as e:
         fail(f"resources/readme.txt: {text[e.start:e.end]!r} has no code page 932 form")
 
-
 def license_bytes():
     data = (ROOT / "LICENSE").read_bytes()
     if not data.isascii() or b"\r" in data:
         fail("LICENSE is not plain ASCII with LF line ends")
     # Notepad before Windows 10 shows a file of bare LFs as one line.
     return data.replace(b"\n", b"\r\n")
-
 
 def make_zip(path, folder, files, date):
     def entry(name, mode):
@@ -72,12 +64,10 @@ def make_zip(path, folder, files, date):
         for name, data, mode in files:
             z.writestr(entry(name, mode), data, zipfile.ZIP_DEFLATED, 9)
 
-
 def check(zip_path, folder, version):
     """Unpacks the zip and checks what a user would meet in it."""
     with tempfile.TemporaryDirectory() as unpacked, zipfile.ZipFile(zip_path) as z:
-        expected = [f"{folder}/"] + [f"{folder}/{n}" for n, _ in PROGRAMS] + [
-            f"{folder}/readme.txt", f"{folder}/LICENSE.txt"]
+        expected = [f"{folder}/{n}" for n in ["", *(n for n, _ in PROGRAMS), "readme.txt", "LICENSE.txt"]]
         if z.namelist() != expected or z.testzip() is not None:
             fail(f"{zip_path} holds {z.namelist()}, not {expected} intact")
         z.extractall(unpacked)
@@ -100,11 +90,8 @@ def check(zip_path, folder, version):
             exe = home / name
             run("cmake", f"-DOBJDUMP={config}-w64-mingw32-objdump", f"-DEXE={exe}",
                 "-P", str(ROOT / "tests" / "program_imports.cmake"))
-            rc = run(f"{config}-w64-mingw32-windres", "-i", str(exe), "-O", "rc")
-
-            def value(key):
-                found = re.search(rf'VALUE "{key}", "([^"]*)"', rc)
-                return found and found.group(1)
+            value = dict(re.findall(r'VALUE "(\w+)", "([^"]*)"',
+                                    run(f"{config}-w64-mingw32-windres", "-i", str(exe), "-O", "rc"))).get
             if value("OriginalFilename") != name or value("FileVersion") != version:
                 fail(f"{name}'s version resource does not name it {name}, version {version}")
             if copyright_line is None or value("LegalCopyright") != copyright_line:
@@ -117,7 +104,6 @@ def check(zip_path, folder, version):
             if name not in text:
                 fail(f"readme.txt does not mention {name.strip()} (ファイル一覧, 著作権とライセンス, 履歴)")
     run("sha256sum", "--quiet", "-c", "SHA256SUMS", cwd=DIST)
-
 
 def main():
     build = Path(sys.argv[1]).resolve()
@@ -132,8 +118,7 @@ def main():
     files += [("readme.txt", readme_bytes(), 0o100644), ("LICENSE.txt", license_bytes(), 0o100644)]
 
     DIST.mkdir(exist_ok=True)
-    zip_path, sums = DIST / f"{folder}.zip", DIST / "SHA256SUMS"
-    part = DIST / f"{folder}.zip.part"
+    zip_path, sums, part = DIST / f"{folder}.zip", DIST / "SHA256SUMS", DIST / f"{folder}.zip.part"
     make_zip(part, folder, files, date)
     part.replace(zip_path)
     digest = hashlib.sha256(zip_path.read_bytes()).hexdigest()
@@ -145,12 +130,11 @@ def main():
         zip_path.unlink()
         sums.unlink()
         raise
-    print(f"dist/{zip_path.name}: {zip_path.stat().st_size} bytes, sha256 {digest}")
-    print("dist/SHA256SUMS: matches. Checked: the programs import system DLLs only and carry their "
+    print(f"dist/{zip_path.name}: {zip_path.stat().st_size} bytes, sha256 {digest}\n"
+          "dist/SHA256SUMS: matches. Checked: the programs import system DLLs only and carry their "
           "name, version and LICENSE.txt's copyright line, and the version in their manifest; "
           "readme.txt is code page 932 and LICENSE.txt ASCII, both with CR LF; the readme names "
           "the files, the license and the version.")
-
 
 if __name__ == "__main__":
     main()

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # make test: each configuration's tests through its CTest preset, native
 # first, then x86_64 and i686 side by side (the first one's output as it
-# comes, the other's when done); CTest brings up each Windows build's world
-# itself. ROUNDS=N: N rounds, each in a new random order, and the tests that
-# failed in any. Arguments go to CTest. Where 32-bit programs cannot run the
-# i686 tests are left out and said so, a failure with REQUIRE_I686=1.
+# comes, the other's when done). ROUNDS=N: N rounds, each in a new random
+# order, and the tests that failed in any. Arguments go to CTest. Where
+# 32-bit programs cannot run, the i686 tests are left out (REQUIRE_I686=1: a failure).
 set -u
 . "$(dirname "$0")/wine-env.sh"
 cd "$root" || exit
@@ -38,9 +37,9 @@ run_config "${windows[0]}" "$@"
 wait
 for cfg in "${windows[@]:1}"; do echo "== $cfg =="; cat "$work/$cfg.out"; done
 
-note=""
-[ "$I686_RUNS" = yes ] || note="i686: tests not run (the build is checked): $I686_WHY"
-[ -n "$note" ] && [ "${REQUIRE_I686:-0}" = 1 ] && note="i686: tests not run, and REQUIRE_I686=1 makes that a failure: $I686_WHY"
+note="" why=" (the build is checked)"
+[ "${REQUIRE_I686:-0}" = 1 ] && why=", and REQUIRE_I686=1 makes that a failure"
+[ "$I686_RUNS" = yes ] || note="i686: tests not run$why: $I686_WHY"
 # The totals from CTest's JUnit reports. A test CTest did not run for want
 # of its fixture is a failure; one that skipped itself is not.
 python3 - "$rounds" "$((rounds * (1 + ${#windows[@]})))" "$note" "${REQUIRE_I686:-0}" "$work"/*.xml <<'EOF'
@@ -50,13 +49,11 @@ reports = [r for r in reports if os.path.exists(r)]
 count, failed = collections.Counter(), collections.Counter()
 for report in reports:
     for case in ET.parse(report).iter("testcase"):
-        skip = case.find("skipped")
-        if case.get("status") == "run":
-            count["passed"] += 1
-        elif case.get("status") == "disabled" or skip is not None and skip.get("message", "").startswith("SKIP_"):
-            count["skipped"] += 1
-        else:
-            count["failed"] += 1
+        status, skip = case.get("status"), case.find("skipped")
+        verdict = "passed" if status == "run" else "skipped" if status == "disabled" or (
+            skip is not None and skip.get("message", "").startswith("SKIP_")) else "failed"
+        count[verdict] += 1
+        if verdict == "failed":
             failed[f"{case.get('name')} ({os.path.basename(report).split('.')[0]})"] += 1
 if rounds > 1:
     print(f"== {rounds} rounds of each configuration, in random order ==")

@@ -7,22 +7,15 @@ set -eu
 . "$(dirname "$0")/wine-env.sh"
 cfg="$root/build/$1"
 
-marks=$(mktemp -d)
-trap 'stop_wine; stop_xvfb; rm -rf "$marks"' EXIT
-trap 'exit 130' INT TERM
-start_xvfb
-prepare_wine
-mkdir -p "$root/docs"
-
-"$WINE64" explorer /desktop=zunkabell,540x260 "$cfg/tests/screenshot_driver.exe" \
-  "$("$WINE64" winepath -w "$cfg/zunkabell.exe")" "$("$WINE64" winepath -w "$marks")" &
-driver=$!
+marks="$root/build/screenshot-marks"
+rm -rf "$marks" && mkdir -p "$marks" "$root/docs"
+on_desktop 540x260 "$cfg/tests/screenshot_driver.exe" "$(winpath "$cfg/zunkabell.exe")" "$(winpath "$marks")"
 
 # Takes the area the driver names in <pose>.pose, then tells it so.
 take() {
   for _ in $(seq 600); do
     [ -s "$marks/$1.pose" ] && break
-    kill -0 "$driver" 2>/dev/null || { echo "The driver ended before the $1 picture."; exit 1; }
+    kill -0 "$desktop" 2>/dev/null || { echo "The driver ended before the $1 picture."; exit 1; }
     sleep 0.1
   done
   [ -s "$marks/$1.pose" ] || { echo "No $1 picture within a minute."; exit 1; }
@@ -32,4 +25,5 @@ take() {
 }
 take window
 take converted
-wait "$driver"
+wait "$desktop"
+rm -rf "$marks"

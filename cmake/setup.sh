@@ -1,32 +1,26 @@
 #!/usr/bin/env bash
 # cmake/setup.sh [PACKAGE...]: installs what building and testing need on a
-# Debian-like machine (or the packages named), and nothing when it is all
-# there already.
+# Debian-like machine (or the packages named), and nothing when all is there.
 set -eu
 packages=(cmake ninja-build g++ make googletest mingw-w64 wine wine32:i386 wine64
           fonts-wine xvfb xauth x11-utils imagemagick fonts-ipafont-gothic locales python3
           sndfile-programs sox libsox-fmt-all ffmpeg hyperfine libmpfr-dev)
 [ $# -eq 0 ] || packages=("$@")
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-
+sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  if [[ " ${missing[*]} " == *" wine32:i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  [[ " ${missing[*]} " != *" wine32:i386 "* ]] || dpkg --print-foreign-architectures | grep -qx i386 ||
     $sudo dpkg --add-architecture i386
-  fi
   # A mirror caught mid-sync fails one list and apt-get update with it;
   # the lists at hand may still hold every package, so the install decides.
   $sudo apt-get update -qq || echo "Some package lists could not be updated (above): installing from those at hand."
   install() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
-  # Without wine32 everything but the i686 tests still runs, and the test
-  # command says so; so a 32-bit side apt cannot install (an i386 list it
-  # could not fetch) leaves only those out.
+  # Without wine32 all but the i686 tests still run, and make test says so: a
+  # 32-bit side apt cannot install (an i386 list it could not fetch) leaves only those out.
   if ! install "${missing[@]}"; then
     rest=()
     for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done

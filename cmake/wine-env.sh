@@ -3,18 +3,14 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/cmake/xvfb.sh"
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-# Fixme lines are noise; err: lines are Wine's only word on why a program
-# could not start.
-export WINEDEBUG=fixme-all
-# No Mono or Gecko prompts, and a crash ends the process instead of
-# waiting in the debugger.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export LC_ALL=ja_JP.UTF-8
+# Fixme lines are noise, but err: lines are Wine's only word on why a
+# program could not start. No Mono or Gecko prompts, and a crash ends the
+# process instead of waiting in the debugger.
+export WINEDEBUG=fixme-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" LC_ALL=ja_JP.UTF-8
 
 # Wine's two loaders. Debian's wine wrapper takes the 32-bit one whenever
-# wine32 is installed, 64-bit programs too, and some kernels cannot execute
-# it at all; so each program gets the loader of its own architecture, and
-# Wine's own tools (wineboot, cmd, reg, explorer) the 64-bit one.
+# wine32 is installed, for 64-bit programs too, and some kernels cannot run it:
+# each program gets its own architecture's, Wine's own tools the 64-bit one.
 WINE32=/usr/lib/wine/wine
 WINE64=/usr/lib/wine/wine64
 [ -x "$WINE64" ] || WINE64=$(command -v wine64 || command -v wine)
@@ -49,12 +45,9 @@ check_i686() {
 # a host that cannot execute it, which it says in one line.
 program_config() {
   check_i686
-  if [ "$I686_RUNS" = no ]; then
-    echo "$1 the x86_64 program: $I686_WHY." >&2
-    echo x86_64
-  else
-    echo i686
-  fi
+  [ "$I686_RUNS" = yes ] && echo i686 && return
+  echo "$1 the x86_64 program: $I686_WHY." >&2
+  echo x86_64
 }
 
 # prepare_wine [MANAGED]: the prefix, made once, and its persistent server.
@@ -64,15 +57,11 @@ program_config() {
 prepare_wine() {
   [ -f "$WINEPREFIX/system.reg" ] || { "$WINE64" wineboot -i </dev/null >/dev/null 2>&1; wineserver -w; }
   # Caption buttons are Marlett glyphs; Debian's Wine does not find its own copy.
-  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+  cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   # A server already running for the prefix (one lingering for a few seconds
   # after its last program) refuses -p with exit code 2 and stays as it is,
   # so let it end first; one a program still holds serves as it is.
-  if ! wineserver -p >/dev/null 2>&1; then
-    timeout 10 wineserver -w
-    wineserver -p >/dev/null 2>&1 || true
-  fi
+  wineserver -p >/dev/null 2>&1 || { timeout 10 wineserver -w; wineserver -p >/dev/null 2>&1; }
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or whoever reads that output waits forever.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
@@ -87,5 +76,17 @@ wine_setting() {
   grep -q "^\"$2\"=\"$3\"" "$WINEPREFIX/user.reg" 2>/dev/null ||
     "$WINE64" reg add "$1" /v "$2" /d "$3" /f </dev/null >/dev/null 2>&1
 }
-# stop_wine: every program of the prefix, and its server.
+# winpath PATH: a Linux path as Windows programs under Wine see it.
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 stop_wine() { wineserver -k 2>/dev/null; wineserver -w; }
+
+# on_desktop SIZE PROGRAM [ARG...]: PROGRAM on a virtual display, in Wine's own
+# desktop of SIZE (which draws the frame and caption a bare X server lacks),
+# whose process is $desktop; both end with the script.
+on_desktop() {
+  trap 'stop_wine; stop_xvfb' EXIT
+  trap 'exit 130' INT TERM
+  start_xvfb && prepare_wine Y || exit
+  "$WINE64" explorer "/desktop=zunkabell,$1" "${@:2}" &
+  desktop=$!
+}

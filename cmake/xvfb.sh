@@ -1,7 +1,6 @@
-# Sourced: start_xvfb starts a virtual display and exports DISPLAY and
-# XVFB_PID; stop_xvfb ends it. The server takes the first number free of
+# Sourced: start_xvfb starts a virtual display on the first number free of
 # sockets, its abstract one included (a chroot's or container's server has a
-# /tmp of its own and shows only there), and tells it.
+# /tmp of its own and shows only there), and exports DISPLAY and XVFB_PID.
 start_xvfb() {
   local number
   number=$(mktemp)
