@@ -44,7 +44,7 @@ start)
   # away, and each test waits a second for the desktop process holding its output.
   helper=$build/tests/support_helper.exe
   "$(wine_loader "$helper")" "$helper" desktop </dev/null >"$world/desktop" 2>&1 &
-  for _ in $(seq 600); do grep -q ready "$world/desktop" && exit 0; sleep 0.1; done
+  for _ in $(seq 600); do grep -qs ready "$world/desktop" && exit 0; sleep 0.1; done
   echo "The program holding Wine's desktop did not start ($helper):"
   cat "$world/desktop"
   exit 1
