@@ -61,7 +61,7 @@ prepare_wine() {
   # A server already running for the prefix (one lingering for a few seconds
   # after its last program) refuses -p with exit code 2 and stays as it is,
   # so let it end first; one a program still holds serves as it is.
-  wineserver -p >/dev/null 2>&1 || { timeout 10 wineserver -w; wineserver -p >/dev/null 2>&1; }
+  wineserver -p >/dev/null 2>&1 || { timeout 10 wineserver -w; wineserver -p >/dev/null 2>&1 || true; }
   # The first start brings up Wine's background services; they inherit its
   # output, so give them none, or whoever reads that output waits forever.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
