@@ -21,7 +21,7 @@ setup:
 # The release for Windows users, dist/zunkabell-VERSION.zip and dist/SHA256SUMS:
 # the program alone of each Windows configuration, zipped and checked.
 dist: setup
-	@$(MAKE) --no-print-directory build-i686 build-x86_64 TARGET=zunkabell && python3 cmake/dist.py build
+	@$(MAKE) --no-print-directory build-i686 build-x86_64 BUILD_TARGET=zunkabell && python3 cmake/dist.py build
 # dist built twice, from clones of the current commit in two temporary
 # folders, must give the same bytes (several minutes; not part of make test).
 check-reproducible: setup
@@ -35,9 +35,9 @@ test-debian12 test-debian13: test-debian%:
 build: build-native build-i686 build-x86_64
 build-%:
 	@[ -f build/$*/build.ninja ] || cmake --preset $* >/dev/null
-	@cmake --build --preset $* $(if $(TARGET),--target $(TARGET))
+	@cmake --build --preset $* $(if $(BUILD_TARGET),--target $(BUILD_TARGET))
 
 # The numeric routines' accuracy against MPFR, the table in bench/README.md:
 # a measurement of the native build, a few minutes.
 accuracy: setup
-	@$(MAKE) --no-print-directory build-native TARGET=numeric_accuracy && build/native/numeric_accuracy
+	@$(MAKE) --no-print-directory build-native BUILD_TARGET=numeric_accuracy && build/native/numeric_accuracy
