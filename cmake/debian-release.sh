@@ -4,7 +4,7 @@
 # fresh clone of HEAD in a minimal tree kept in $DEBIAN_TREES/debian-VERSION,
 # made once with debootstrap from this host's mirror. The tree gets git, make,
 # ca-certificates and locales; the rest is cmake/setup.sh's, so a run proves
-# setup too. PRETEND_NO_I686, REQUIRE_I686 and ROUNDS go along.
+# setup too. PRETEND_NO_I686, REQUIRE_I686, NO_I686_EMULATION and ROUNDS go along.
 set -u
 version=${1:-}
 shift || true
@@ -21,7 +21,7 @@ tree=$trees/debian-$version
 clone=/root/zunkabell
 
 [ "$(id -u)" -eq 0 ] ||
-  exec sudo --preserve-env=DEBIAN_TREES,DEBIAN_MIRROR,PRETEND_NO_I686,REQUIRE_I686,ROUNDS "$0" "$version" "$@"
+  exec sudo --preserve-env=DEBIAN_TREES,DEBIAN_MIRROR,PRETEND_NO_I686,REQUIRE_I686,NO_I686_EMULATION,ROUNDS "$0" "$version" "$@"
 # A mount namespace of its own: whatever ends this script, even a kill, the
 # tree's mounts end with it and none is ever in the host's table.
 [ -n "${DEBIAN_RELEASE_NS:-}" ] || DEBIAN_RELEASE_NS=1 exec unshare --mount --propagation private "$0" "$version" "$@"
@@ -37,11 +37,8 @@ stop_in() {
 remove_tree() { stop_in "$1"; rm -rf --one-file-system "$1"; }
 
 # The host's mirror, and its updates and security suites, as its own apt
-# sources name them (in either format).
-suite_uri() {
-  apt-get indextargets --format '$(TARGET_OF) $(RELEASE) $(REPO_URI)' |
-    awk -v s="$1" '$1 == "deb" && $2 == s { sub("/*$", "", $3); print $3; exit }'
-}
+# sources name them.
+. "$root/cmake/debian-mirror.sh"
 host_codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 mirror=${DEBIAN_MIRROR:-$(suite_uri "$host_codename")}
 updates=$(suite_uri "$host_codename-updates") security=$(suite_uri "$host_codename-security")
@@ -105,7 +102,7 @@ mount -t proc proc "$tree/proc" &&
   mount -t tmpfs -o mode=1777 tmpfs "$tree/tmp" || exit
 
 pass=()
-for v in PRETEND_NO_I686 REQUIRE_I686 ROUNDS; do [ -z "${!v+x}" ] || pass+=("$v=${!v}"); done
+for v in PRETEND_NO_I686 REQUIRE_I686 NO_I686_EMULATION ROUNDS; do [ -z "${!v+x}" ] || pass+=("$v=${!v}"); done
 echo "Debian $version: make $* in $tree$clone (commit ${commit:0:12})"
 start=$(date +%s)
 chroot "$tree" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \

@@ -37,3 +37,6 @@ if [ $# -eq 0 ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
 fi
+
+# The i686 tests on a kernel that runs 64-bit code only.
+[ $# -gt 0 ] || "$(dirname "$0")/emulate-i686.sh"

@@ -23,22 +23,55 @@ wine_loader() {
   if [ "$machine" = 014c ]; then echo "$WINE32"; else echo "$WINE64"; fi
 }
 
+# i386_entry: the binfmt_misc entry that hands i386 programs to an
+# interpreter (an emulator) instead of the kernel, if one is enabled.
+i386_entry() {
+  local e
+  for e in /proc/sys/fs/binfmt_misc/*; do
+    grep -qx enabled "$e" 2>/dev/null && grep -q '^magic 7f454c4601.\{26\}0300' "$e" && echo "$e" && return
+  done
+}
+# qemu_version PROGRAM: QEMU's version, if PROGRAM is QEMU.
+qemu_version() { "$1" --version 2>/dev/null | sed -n 's/^qemu-[a-z0-9_]* version \([0-9.]*\).*/\1/p'; }
+# Under QEMU 7.2 every start of a Windows program takes about 46 s, spent on
+# Wine reserving its address space; under 10.0 it takes 0.3 s. Between the
+# two nothing was tried.
+QEMU_FAST_ENOUGH=10
+
 # check_i686: whether this host executes 32-bit programs, asked once per run
-# and handed on to everything the run starts: I686_RUNS yes or no, I686_WHY
-# why not. PRETEND_NO_I686=1 makes a host that can say no.
+# and handed on to everything the run starts: I686_RUNS yes or no, I686_HOW
+# how (natively, or through which emulator), I686_WHY why not.
+# PRETEND_NO_I686=1 makes a host that can say no.
 check_i686() {
   [ -n "${I686_RUNS:-}" ] && return 0
-  local out
+  local out entry interp version
+  entry=$(i386_entry)
+  interp=$([ -z "$entry" ] || sed -n 's/^interpreter //p' "$entry")
+  version=$([ -z "$interp" ] || qemu_version "$interp")
+  I686_RUNS=no I686_HOW="" I686_WHY=""
   if [ "${PRETEND_NO_I686:-0}" = 1 ]; then
-    I686_RUNS=no I686_WHY="PRETEND_NO_I686=1 makes this host act as one that cannot execute 32-bit programs"
+    I686_WHY="PRETEND_NO_I686=1 makes this host act as one that cannot execute 32-bit programs"
   elif [ ! -e "$WINE32" ]; then
-    I686_RUNS=no I686_WHY="Wine's 32-bit loader is not installed ($WINE32, package wine32:i386)"
-  elif out=$(LC_ALL=C; "$WINE32" --version 2>&1); then
-    I686_RUNS=yes I686_WHY=""
+    I686_WHY="Wine's 32-bit loader is not installed ($WINE32, package wine32:i386)"
+  elif ! out=$(LC_ALL=C; "$WINE32" --version 2>&1); then
+    I686_WHY="this host cannot execute Wine's 32-bit loader ($WINE32: ${out##*: })"
+    if [ -n "$entry" ]; then I686_WHY+=", nor can $interp (binfmt_misc entry ${entry##*/})"
+    elif [ "${NO_I686_EMULATION:-0}" = 1 ]; then I686_WHY+=", and NO_I686_EMULATION=1 leaves QEMU's emulator out"
+    elif [ ! -e /proc/sys/fs/binfmt_misc/register ]; then I686_WHY+=", and it has no binfmt_misc to run it through QEMU's emulator"
+    else I686_WHY+=", and setup could not register QEMU's emulator for it"
+    fi
+  elif [ -z "$entry" ]; then
+    I686_RUNS=yes I686_HOW=natively
+    [ -e /proc/sys/fs/binfmt_misc/status ] || I686_HOW="natively, or through an emulator this host's binfmt_misc hides"
+  elif [ -n "$version" ] && [ "${version%%.*}" -ge $QEMU_FAST_ENOUGH ]; then
+    I686_RUNS=yes I686_HOW="through QEMU $version's user-mode emulator ($interp, binfmt_misc entry ${entry##*/})"
+  elif [ -n "$version" ]; then
+    I686_WHY="32-bit programs run here only through QEMU $version ($interp, binfmt_misc entry ${entry##*/}),"
+    I686_WHY+=" too slow for Wine: QEMU $QEMU_FAST_ENOUGH.0 or later is needed (7.2 takes 46 s a program start, 10.0 0.3 s)"
   else
-    I686_RUNS=no I686_WHY="this host cannot execute Wine's 32-bit loader ($WINE32: ${out##*: })"
+    I686_RUNS=yes I686_HOW="through $interp (binfmt_misc entry ${entry##*/})"
   fi
-  export I686_RUNS I686_WHY
+  export I686_RUNS I686_HOW I686_WHY
 }
 
 # program_config WHAT: the build whose program WHAT runs, i686, or x86_64 on
@@ -75,6 +108,12 @@ prepare_wine() {
 wine_setting() {
   grep -q "^\"$2\"=\"$3\"" "$WINEPREFIX/user.reg" 2>/dev/null ||
     "$WINE64" reg add "$1" /v "$2" /d "$3" /f </dev/null >/dev/null 2>&1
+}
+# enter_world BUILD N: world N of a Windows build's tests (cmake/wine-world.sh):
+# its folder in $world, its prefix in WINEPREFIX.
+enter_world() {
+  world=$1/wine-world$2
+  export WINEPREFIX=$1/wineprefix$2
 }
 # winpath PATH: a Linux path as Windows programs under Wine see it.
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }

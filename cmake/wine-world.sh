@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # cmake/wine-world.sh start|stop BUILD_DIR, CTest's fixture: a Windows build's
-# own virtual display, persistent Wine server on its own prefix and program
-# holding Wine's desktop, so two builds' tests run side by side unseen by each
-# other. wine-run finds the world in BUILD_DIR/wine-world.
+# worlds, each its own virtual display, persistent Wine server on its own
+# prefix and program holding Wine's desktop, so that tests in two worlds, of
+# one build or of two, run side by side unseen by each other. CTest hands
+# each test one world (the resource "world", tests/worlds.json); wine-run
+# finds world N in BUILD_DIR/wine-worldN. Two worlds, as the machines have
+# two cores: each world's tests still run one at a time.
 set -u
 build=$(cd "$2" && pwd) || exit
-world=$build/wine-world
-export WINEPREFIX=$build/wineprefix
+if [ $# -lt 3 ]; then
+  "$0" "$1" "$build" 1 & other=$!
+  "$0" "$1" "$build" 0; rc=$?
+  wait "$other" || rc=1
+  exit $rc
+fi
 . "$(dirname "$0")/wine-env.sh"
+enter_world "$build" "$3"
 
 take_down() {
-  XVFB_PID=$(cat "$world/xvfb.pid" 2>/dev/null) xvfb=$XVFB_PID
+  XVFB_PID=${XVFB_PID:-$(cat "$world/xvfb.pid" 2>/dev/null)} xvfb=$XVFB_PID
   stop_wine
   stop_xvfb
   rm -rf "$world"
@@ -29,6 +37,10 @@ empty_temp() {
 case $1 in
 start)
   take_down  # what an interrupted run left
+  # A start that fails takes down what it started, the desktop's program
+  # too while it has not yet reached the Wine server that -k ends.
+  trap 'kill "${holder:-}" 2>/dev/null; take_down' EXIT
+  trap 'exit 1' TERM INT HUP
   mkdir -p "$world"
   start_xvfb || exit
   echo "$XVFB_PID" >"$world/xvfb.pid"
@@ -44,7 +56,8 @@ start)
   # away, and each test waits a second for the desktop process holding its output.
   helper=$build/tests/support_helper.exe
   "$(wine_loader "$helper")" "$helper" desktop </dev/null >"$world/desktop" 2>&1 &
-  for _ in $(seq 600); do grep -qs ready "$world/desktop" && exit 0; sleep 0.1; done
+  holder=$!
+  for _ in $(seq 600); do grep -qs ready "$world/desktop" && trap - EXIT && exit 0; sleep 0.1; done
   echo "The program holding Wine's desktop did not start ($helper):"
   cat "$world/desktop"
   exit 1
