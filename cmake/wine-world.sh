@@ -57,7 +57,11 @@ start)
   helper=$build/tests/support_helper.exe
   "$(wine_loader "$helper")" "$helper" desktop </dev/null >"$world/desktop" 2>&1 &
   holder=$!
-  for _ in $(seq 600); do grep -qs ready "$world/desktop" && trap - EXIT && exit 0; sleep 0.1; done
+  for _ in $(seq 600); do
+    grep -qs ready "$world/desktop" && trap - EXIT && exit 0
+    kill -0 "$holder" 2>/dev/null || break
+    sleep 0.1
+  done
   echo "The program holding Wine's desktop did not start ($helper):"
   cat "$world/desktop"
   exit 1
