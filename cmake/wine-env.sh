@@ -70,6 +70,8 @@ check_i686() {
     I686_WHY+=" too slow for Wine: QEMU $QEMU_FAST_ENOUGH.0 or later is needed (7.2 takes 46 s a program start, 10.0 0.3 s)"
   else
     I686_RUNS=yes I686_HOW="through $interp (binfmt_misc entry ${entry##*/})"
+    # A chroot's programs run through the host's emulator, which it cannot ask.
+    [ -x "$interp" ] || I686_HOW="through $interp outside this root (binfmt_misc entry ${entry##*/})"
   fi
   export I686_RUNS I686_HOW I686_WHY
 }
