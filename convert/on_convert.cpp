@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <stddef.h>
 #include "app/main_window.h"
+#include "convert/output_file.h"
 #include "convert/wav_file.h"
 #include "runtime/runtime.h"
 
@@ -24,10 +25,26 @@ static const Notice TooLargeNotice = {"ファイルが大きすぎます。", "�
 static const Notice OpenFailedNotice = {"出力ファイルのオープンに失敗しました。", "エラー", MB_ICONWARNING};
 static const Notice WriteFailedNotice = {"出力ファイルの書き込みに失敗しました。", "エラー", MB_ICONWARNING};
 static const Notice DoneNotice = {"出力しました。", "完了", MB_ICONINFORMATION};
+// The names follow each text.
+static const char ImageAsideText[] = "出力ファイルの名前の変更に失敗しました。\n変換したファイルは次の名前で保存されています。\n";
+static const char OldAsideText[] = "\n元のファイルは次の名前に変わっています。\n";
 
 static void Show(const Notice &notice)
 {
     MessageBoxA(MainWnd, notice.text, notice.caption, MB_OK | notice.icon);
+}
+
+// Neither file is deleted: the user learns where each one is.
+static void ShowAside(const Aside &aside)
+{
+    char text[sizeof ImageAsideText + sizeof aside.image + sizeof OldAsideText + sizeof aside.old];
+    lstrcpyA(text, ImageAsideText);
+    lstrcatA(text, aside.image);
+    if (aside.old[0]) {
+        lstrcatA(text, OldAsideText);
+        lstrcatA(text, aside.old);
+    }
+    MessageBoxA(MainWnd, text, "エラー", MB_OK | MB_ICONWARNING);
 }
 
 static const Notice &NoticeFor(ReadOutcome outcome)
@@ -81,8 +98,15 @@ void OnConvert(void)
     } else {
         char name[MAX_PATH];
         ZeroMemory(name, sizeof name);
-        if (AskOutputName(name))
-            Show(NoticeFor(WriteWavImage(name, &image)));
+        if (AskOutputName(name)) {
+            Aside aside;
+            ZeroMemory(&aside, sizeof aside);
+            WriteOutcome written = WriteWavImage(name, &image, &aside);
+            if (written == WriteLeftAside)
+                ShowAside(aside);
+            else
+                Show(NoticeFor(written));
+        }
         FreeWavImage(&image);
     }
     StrRelease(path);

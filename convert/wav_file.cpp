@@ -66,7 +66,7 @@ ReadOutcome ReadWavImage(const char *path, WavImage *image)
     return outcome;
 }
 
-WriteOutcome WriteWavImage(const char *path, const WavImage *image)
+WriteOutcome WriteWavImage(const char *path, const WavImage *image, Aside *aside)
 {
     char target[OutputNameSize];
     wchar_t unfinished[UnfinishedNameSize];
@@ -94,7 +94,14 @@ WriteOutcome WriteWavImage(const char *path, const WavImage *image)
         DeleteFileW(unfinished);
         return WriteFailed;
     }
-    return PutInPlace(unfinished, target, replacing) ? WriteDone : WriteOpenFailed;
+    switch (PutInPlace(unfinished, target, replacing, aside)) {
+    case InPlace:
+        return WriteDone;
+    case LeftAside:
+        return WriteLeftAside;
+    default:
+        return WriteOpenFailed;
+    }
 }
 
 void FreeWavImage(WavImage *image)
