@@ -26,8 +26,8 @@ struct Aside;
 // Opens path unshared, reads it whole behind a fresh header, closes it. On
 // anything but ReadDone, image->bytes is null and nothing is left open.
 ReadOutcome ReadWavImage(const char *path, WavImage *image);
-// Writes the whole image in one call into a new file beside path, which then
-// takes path's place (or, through a link, that of the file it leads to). On
+// Writes the whole image into a new file beside path, which then takes
+// path's place (or, through a link, that of the file it leads to). On
 // WriteLeftAside *aside, unless null, says where the image and the old file
 // are; on any other failure path is as it was and nothing new is left beside
 // it, nor where the process is ended half-way.

@@ -1,9 +1,13 @@
-// Windows played under Wine: ReplaceFileW's documented outcomes and refused renames.
+// Windows played under Wine: ReplaceFileW's documented outcomes, refused renames, a pressed share.
 #include "win/convert_harness.h"
 #include "convert/output_file.h"
 
 IMPORT_SLOT(ImportReplaceFileW, ReplaceFileW, 24);
 IMPORT_SLOT(ImportMoveFileExW, MoveFileExW, 12);
+IMPORT_SLOT(ImportReadFile, ReadFile, 20);
+IMPORT_SLOT(ImportWriteFile, WriteFile, 20);
+static BOOL(WINAPI *RealReadFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+static BOOL(WINAPI *RealWriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 // ReplaceFileW's code (0: success) after `locked` sharing violations, the command's own renames
 // refused afterwards, and the files left as "name=bytes", a made name without its number.
 static struct Play { DWORD error; int locked, renamesRefused; const char *left; } Playing;
@@ -19,6 +23,12 @@ static BOOL WINAPI PlayReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR ba
 static BOOL WINAPI PlayRename(LPCWSTR from, LPCWSTR to, DWORD)
 {
     return Playing.renamesRefused-- > 0 ? (SetLastError(ERROR_WRITE_PROTECT), FALSE) : MoveFileW(from, to);
+}
+
+template <typename Bytes, BOOL(WINAPI **Real)(HANDLE, Bytes, DWORD, LPDWORD, LPOVERLAPPED), DWORD Refusal>
+static BOOL WINAPI Pressed(HANDLE file, Bytes bytes, DWORD size, LPDWORD moved, LPOVERLAPPED overlapped)
+{
+    return size > (96 << 10) ? (SetLastError(Refusal), FALSE) : (*Real)(file, bytes, size - size / 3, moved, overlapped);
 }
 
 TEST_F(ConvertTest, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeImage)
@@ -40,7 +50,11 @@ TEST_F(ConvertTest, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeI
         CreateDirectoryA(folder.c_str(), NULL);
         WriteBytes(folder + "out.wav", "old");
         Playing = play;
+        SwapImport(&ImportReadFile, Pressed<LPVOID, &RealReadFile, ERROR_NO_SYSTEM_RESOURCES>, &RealReadFile);
+        SwapImport(&ImportWriteFile, Pressed<LPCVOID, &RealWriteFile, ERROR_NOT_ENOUGH_QUOTA>, &RealWriteFile);
         Seen seen = Convert(Folder + "in.bin", (folder + "out.wav").c_str());
+        SwapImport(&ImportReadFile, reinterpret_cast<void *>(RealReadFile));
+        SwapImport(&ImportWriteFile, reinterpret_cast<void *>(RealWriteFile));
         std::string left, image, old;
         for (const std::string &name : FilesIn(folder)) {
             std::string bytes = ReadBytes(folder + name), made = name.substr(0, name.rfind('-'));
