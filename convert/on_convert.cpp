@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <stddef.h>
+#include <string.h>
 #include "app/main_window.h"
 #include "convert/output_file.h"
 #include "convert/wav_file.h"
@@ -81,6 +82,23 @@ static bool AskOutputName(char (&name)[MAX_PATH])
     return GetSaveFileNameA(&dialog) != 0;
 }
 
+// Explorer's "copy as path" wraps the path in double quotes, which no file
+// name can hold: a text that is one such pair, spaces outside it aside, is
+// the path inside. Neither byte is ever a trail byte in code page 932.
+static bool Quoted(const char *text, const char **inner, int32_t *length)
+{
+    const char *first = text, *last = text + lstrlenA(text);
+    while (*first == ' ')
+        first++;
+    while (last > first && last[-1] == ' ')
+        last--;
+    if (last - first < 2 || *first != '"' || last[-1] != '"' || memchr(first + 1, '"', last - first - 2))
+        return false;
+    *inner = first + 1;
+    *length = static_cast<int32_t>(last - first - 2);
+    return true;
+}
+
 void OnConvert(void)
 {
     StrHandle path = StrAlloc(0);
@@ -89,6 +107,13 @@ void OnConvert(void)
     StrRelease(path);
     path = text;
     GetWindowTextA(GetDlgItem(MainWnd, IDC_PATH), path, length + 1);
+    const char *inner = NULL;
+    if (Quoted(path, &inner, &length)) {
+        StrHandle unquoted = StrBuffer(length + 1);
+        CopyMemory(unquoted, inner, length);
+        StrRelease(path);
+        path = unquoted;
+    }
 
     // The input is closed again before the dialog, so it may be the output too.
     WavImage image = {};
