@@ -55,7 +55,15 @@ void OnBrowse(void)
     dialog.nMaxFile = sizeof path;
     dialog.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_CREATEPROMPT;
     dialog.lpstrDefExt = "*";
-    if (GetOpenFileNameA(&dialog))
+    // The dialog leaves the current folder where the file was chosen,
+    // OFN_NOCHANGEDIR or not, and a USB stick held so cannot be ejected.
+    wchar_t folder[MAX_PATH];
+    ZeroMemory(folder, sizeof folder);
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    BOOL chosen = GetOpenFileNameA(&dialog);
+    if (length > 0 && length < MAX_PATH)
+        SetCurrentDirectoryW(folder);
+    if (chosen)
         SetWindowTextA(GetDlgItem(MainWnd, IDC_PATH), path);
 }
 

@@ -23,7 +23,7 @@
 #include "runtime/runtime.h"
 
 static const char *const ReadNames[] = {"ReadDone", "ReadOpenFailed", "ReadFailed", "ReadTooLarge"};
-static const char *const WriteNames[] = {"WriteDone", "WriteOpenFailed", "WriteFailed"};
+static const char *const WriteNames[] = {"WriteDone", "WriteOpenFailed", "WriteFailed", "WriteLeftAside"};
 
 static double Now(void) {
     static LARGE_INTEGER frequency;

@@ -2,7 +2,9 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <stddef.h>
+#include <string.h>
 #include "app/main_window.h"
+#include "convert/output_file.h"
 #include "convert/wav_file.h"
 #include "runtime/runtime.h"
 
@@ -24,10 +26,26 @@ static const Notice TooLargeNotice = {"ファイルが大きすぎます。", "�
 static const Notice OpenFailedNotice = {"出力ファイルのオープンに失敗しました。", "エラー", MB_ICONWARNING};
 static const Notice WriteFailedNotice = {"出力ファイルの書き込みに失敗しました。", "エラー", MB_ICONWARNING};
 static const Notice DoneNotice = {"出力しました。", "完了", MB_ICONINFORMATION};
+// The names follow each text.
+static const char ImageAsideText[] = "出力ファイルの名前の変更に失敗しました。\n変換したファイルは次の名前で保存されています。\n";
+static const char OldAsideText[] = "\n元のファイルは次の名前に変わっています。\n";
 
 static void Show(const Notice &notice)
 {
     MessageBoxA(MainWnd, notice.text, notice.caption, MB_OK | notice.icon);
+}
+
+// Neither file is deleted: the user learns where each one is.
+static void ShowAside(const Aside &aside)
+{
+    char text[sizeof ImageAsideText + sizeof aside.image + sizeof OldAsideText + sizeof aside.old];
+    lstrcpyA(text, ImageAsideText);
+    lstrcatA(text, aside.image);
+    if (aside.old[0]) {
+        lstrcatA(text, OldAsideText);
+        lstrcatA(text, aside.old);
+    }
+    MessageBoxA(MainWnd, text, "エラー", MB_OK | MB_ICONWARNING);
 }
 
 static const Notice &NoticeFor(ReadOutcome outcome)
@@ -64,6 +82,23 @@ static bool AskOutputName(char (&name)[MAX_PATH])
     return GetSaveFileNameA(&dialog) != 0;
 }
 
+// Explorer's "copy as path" wraps the path in double quotes, which no file
+// name can hold: a text that is one such pair, spaces outside it aside, is
+// the path inside. Neither byte is ever a trail byte in code page 932.
+static bool Quoted(const char *text, const char **inner, int32_t *length)
+{
+    const char *first = text, *last = text + lstrlenA(text);
+    while (*first == ' ')
+        first++;
+    while (last > first && last[-1] == ' ')
+        last--;
+    if (last - first < 2 || *first != '"' || last[-1] != '"' || memchr(first + 1, '"', last - first - 2))
+        return false;
+    *inner = first + 1;
+    *length = static_cast<int32_t>(last - first - 2);
+    return true;
+}
+
 void OnConvert(void)
 {
     StrHandle path = StrAlloc(0);
@@ -72,6 +107,13 @@ void OnConvert(void)
     StrRelease(path);
     path = text;
     GetWindowTextA(GetDlgItem(MainWnd, IDC_PATH), path, length + 1);
+    const char *inner = NULL;
+    if (Quoted(path, &inner, &length)) {
+        StrHandle unquoted = StrBuffer(length + 1);
+        CopyMemory(unquoted, inner, length);
+        StrRelease(path);
+        path = unquoted;
+    }
 
     // The input is closed again before the dialog, so it may be the output too.
     WavImage image = {};
@@ -81,8 +123,15 @@ void OnConvert(void)
     } else {
         char name[MAX_PATH];
         ZeroMemory(name, sizeof name);
-        if (AskOutputName(name))
-            Show(NoticeFor(WriteWavImage(name, &image)));
+        if (AskOutputName(name)) {
+            Aside aside;
+            ZeroMemory(&aside, sizeof aside);
+            WriteOutcome written = WriteWavImage(name, &image, &aside);
+            if (written == WriteLeftAside)
+                ShowAside(aside);
+            else
+                Show(NoticeFor(written));
+        }
         FreeWavImage(&image);
     }
     StrRelease(path);

@@ -109,33 +109,130 @@ bool KeepUnfinished(HANDLE file) { return MarkForDeletion(file, false); }
 // Wine's ReplaceFile moves the old file aside, deletes it and then moves the
 // new one in, so a crash between leaves neither, and a refusal leaves its
 // own temporary file behind; its rename over a file is one step, and keeps
-// no more of the old file's attributes than its ReplaceFile does.
-static bool ReplaceFileIsOneStep(void)
+// no more of the old file's attributes than its ReplaceFile does. Windows'
+// ReplaceFileW keeps them, ACLs and short name too, and can stop between its
+// steps as well: each way it can end is settled below.
+static bool UnderWine(void)
 {
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == NULL;
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
 }
 
-bool PutInPlace(const wchar_t *unfinished, const char *target, bool replacing)
+bool ReplaceByRename = UnderWine();
+
+// Scanners, indexers and sync clients open a file just closed, for a moment;
+// a rename or replace then meets a sharing violation or access denied, and
+// ReplaceFileW one that cannot remove the old file. Each is tried again.
+enum { LockStepMs = 50, LockSteps = 40 };
+
+static bool WaitOutLock(int *steps)
 {
-    wchar_t to[UnfinishedNameSize];
-    if (!LongForm(target, to)) {
-        DeleteFileW(unfinished);
+    DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_UNABLE_TO_REMOVE_REPLACED)
         return false;
+    if (++*steps > LockSteps)
+        return false;
+    Sleep(LockStepMs);
+    return true;
+}
+
+static bool Move(const wchar_t *from, const wchar_t *to, DWORD flags)
+{
+    for (int steps = 0; !MoveFileExW(from, to, flags);)
+        if (!WaitOutLock(&steps))
+            return false;
+    return true;
+}
+
+static void Delete(const wchar_t *name)
+{
+    for (int steps = 0; !DeleteFileW(name);)
+        if (!WaitOutLock(&steps))
+            return;
+}
+
+// Only a name surely free counts as gone; in doubt, a file is taken to be there.
+static bool Gone(const wchar_t *name)
+{
+    if (GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// A name beside the unfinished file that no file has: what ReplaceFileW does
+// to a file already under its backup name is not documented.
+static bool FindBackupName(const wchar_t *unfinished, wchar_t (&backup)[UnfinishedNameSize])
+{
+    wcscpy(backup, unfinished);
+    wchar_t *name = wcsrchr(backup, L'\\') + 1;
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (DWORD attempt = 0; attempt < 100; attempt++) {
+        wsprintfW(name, L"zunkabell-backup-%08lX.tmp", (unsigned long)(seed + attempt));
+        if (Gone(backup))
+            return true;
     }
-    BOOL placed = FALSE;
-    if (!replacing) {
-        // A file that appeared meanwhile is not replaced unasked.
-        placed = MoveFileExW(unfinished, to, 0);
-    } else if (!ReplaceFileIsOneStep()) {
-        placed = MoveFileExW(unfinished, to, MOVEFILE_REPLACE_EXISTING);
-    } else {
-        placed = ReplaceFileW(to, unfinished, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL);
-        // The old file is gone already and the new one has kept its own name:
-        // it is the only copy now, so it stays even if it cannot be moved.
-        if (!placed && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
-            return MoveFileExW(unfinished, to, 0) != 0;
+    return false;
+}
+
+static void ShownName(const wchar_t *name, char (&shown)[AsideNameSize])
+{
+    if (!WideCharToMultiByte(CP_ACP, 0, name, -1, shown, AsideNameSize, NULL, NULL))
+        shown[0] = '\0';
+    DropLongPrefix(shown);
+}
+
+// After a failed ReplaceFileW the files it left decide, not its code, so
+// that no code, documented or not, costs the old file while the image goes.
+static Placement Settle(const wchar_t *unfinished, const wchar_t *to, const wchar_t *backup, Aside *aside)
+{
+    // The image moved in after all, or is lost: no code documents either.
+    if (Gone(unfinished)) {
+        if (!Gone(to))
+            return InPlace;
+        Move(backup, to, 0);
+        return NotInPlace;
     }
-    if (!placed)
-        DeleteFileW(unfinished);
-    return placed != 0;
+    // Nothing moved: 1175, 1176 with a backup name, or any other code.
+    if (GetFileAttributesW(to) != INVALID_FILE_ATTRIBUTES && Gone(backup)) {
+        Delete(unfinished);
+        return NotInPlace;
+    }
+    // The old file waits under the backup name (1177), or is gone (1176 as
+    // without a backup name); its name is free unless taken meanwhile.
+    if (Move(unfinished, to, 0)) {
+        Delete(backup);
+        return InPlace;
+    }
+    if (Move(backup, to, 0)) {
+        Delete(unfinished);
+        return NotInPlace;
+    }
+    if (aside) {
+        ShownName(unfinished, aside->image);
+        ShownName(Gone(backup) ? L"" : backup, aside->old);
+    }
+    return LeftAside;
+}
+
+Placement PutInPlace(const wchar_t *unfinished, const char *target, bool replacing, Aside *aside)
+{
+    wchar_t to[UnfinishedNameSize], backup[UnfinishedNameSize];
+    bool replace = replacing && !ReplaceByRename;
+    if (!LongForm(target, to) || (replace && !FindBackupName(unfinished, backup))) {
+        Delete(unfinished);
+        return NotInPlace;
+    }
+    if (replace) {
+        // The backup name holds the old file until the image has its name.
+        for (int steps = 0; !ReplaceFileW(to, unfinished, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL);)
+            if (!WaitOutLock(&steps))
+                return Settle(unfinished, to, backup, aside);
+        Delete(backup);
+        return InPlace;
+    }
+    // A file that appeared meanwhile is not replaced unasked.
+    if (Move(unfinished, to, replacing ? MOVEFILE_REPLACE_EXISTING : 0))
+        return InPlace;
+    Delete(unfinished);
+    return NotInPlace;
 }

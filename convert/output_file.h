@@ -25,6 +25,27 @@ enum { UnfinishedNameSize = OutputNameSize + 64 };
 HANDLE CreateUnfinished(const char *target, wchar_t (&unfinished)[UnfinishedNameSize], bool *marked);
 // From now on the file outlives its handle; false when the mark stays.
 bool KeepUnfinished(HANDLE file);
-// The complete, closed unfinished file takes the target's place; false when it
-// cannot, and then it is gone and the target as it was.
-bool PutInPlace(const wchar_t *unfinished, const char *target, bool replacing);
+// Where the image and the old file were left when neither could take the
+// target's name, named as the ANSI calls name them; old is "" when the old
+// file is gone.
+enum { AsideNameSize = 2 * UnfinishedNameSize };
+struct Aside {
+    char image[AsideNameSize];
+    char old[AsideNameSize];
+};
+
+enum Placement {
+    InPlace,      // the target holds the whole image
+    NotInPlace,   // the target as it was; the unfinished file is gone
+    LeftAside,    // the image kept under its own name: *aside says where
+};
+
+// Under Wine a rename over the target stands in for ReplaceFileW (see
+// output_file.cpp); set from the start, and cleared by the tests that take
+// the way of Windows.
+extern bool ReplaceByRename;
+
+// The complete, closed unfinished file takes the target's place. A refusal
+// that a brief hold on either file explains is tried again for about two
+// seconds first. aside may be null.
+Placement PutInPlace(const wchar_t *unfinished, const char *target, bool replacing, Aside *aside);

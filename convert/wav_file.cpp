@@ -25,7 +25,38 @@ static ReadOutcome PayloadSize(HANDLE input, uint32_t *n)
     return ReadDone;
 }
 
-// Header and payload into one fresh block: one allocation, one read
+// A single transfer of a whole large file can fail on a network share or
+// under memory pressure: at most this much goes per call.
+static const DWORD LargestChunk = 16u << 20;
+static const DWORD SmallestChunk = 64u << 10;
+
+// The codes by which the system asks for smaller transfers.
+static bool AskedForLess(DWORD error)
+{
+    return error == ERROR_NO_SYSTEM_RESOURCES || error == ERROR_NOT_ENOUGH_QUOTA || error == ERROR_WORKING_SET_QUOTA;
+}
+
+// size bytes between the file and block, chunk after chunk, the chunk halved
+// down to SmallestChunk when the system asks for less. A short count goes
+// on from where it ended; nothing at all before the end is a failure.
+static bool Transfer(HANDLE file, unsigned char *block, uint32_t size, bool writing)
+{
+    DWORD chunk = LargestChunk;
+    for (uint32_t done = 0; done < size;) {
+        DWORD part = size - done < chunk ? size - done : chunk, moved = 0;
+        BOOL ok = writing ? WriteFile(file, block + done, part, &moved, NULL)
+                          : ReadFile(file, block + done, part, &moved, NULL);
+        if (ok && moved > 0 && moved <= part)
+            done += moved;
+        else if (!ok && chunk > SmallestChunk && AskedForLess(GetLastError()))
+            chunk /= 2;
+        else
+            return false;
+    }
+    return true;
+}
+
+// Header and payload into one fresh block: one allocation, the reads
 // straight behind the header.
 static ReadOutcome Fill(HANDLE input, WavImage *image)
 {
@@ -43,8 +74,7 @@ static ReadOutcome Fill(HANDLE input, WavImage *image)
     for (uint64_t at = 0; at < uint64_t(n) + WavHeaderSize; at += 4096)
         static_cast<volatile unsigned char *>(bytes)[at] = 0;
     WriteWavHeader(bytes, n);
-    DWORD got = 0;
-    if (!ReadFile(input, bytes + WavHeaderSize, n, &got, NULL) || got != n) {
+    if (!Transfer(input, bytes + WavHeaderSize, n, false)) {
         // A header stating n over fewer real bytes would pass silence off as the file.
         BlockFree(bytes);
         return ReadFailed;
@@ -66,7 +96,7 @@ ReadOutcome ReadWavImage(const char *path, WavImage *image)
     return outcome;
 }
 
-WriteOutcome WriteWavImage(const char *path, const WavImage *image)
+WriteOutcome WriteWavImage(const char *path, const WavImage *image, Aside *aside)
 {
     char target[OutputNameSize];
     wchar_t unfinished[UnfinishedNameSize];
@@ -78,9 +108,7 @@ WriteOutcome WriteWavImage(const char *path, const WavImage *image)
     HANDLE output = CreateUnfinished(target, unfinished, &marked);
     if (output == INVALID_HANDLE_VALUE)
         return WriteOpenFailed;
-    DWORD size = WavHeaderSize + image->n;
-    DWORD put = 0;
-    bool whole = WriteFile(output, image->bytes, size, &put, NULL) && put == size;
+    bool whole = Transfer(output, image->bytes, WavHeaderSize + image->n, true);
     // On disk before the old file goes, so that a power cut leaves one of
     // the two whole; a new name has nothing at stake.
     if (whole && replacing)
@@ -94,7 +122,14 @@ WriteOutcome WriteWavImage(const char *path, const WavImage *image)
         DeleteFileW(unfinished);
         return WriteFailed;
     }
-    return PutInPlace(unfinished, target, replacing) ? WriteDone : WriteOpenFailed;
+    switch (PutInPlace(unfinished, target, replacing, aside)) {
+    case InPlace:
+        return WriteDone;
+    case LeftAside:
+        return WriteLeftAside;
+    default:
+        return WriteOpenFailed;
+    }
 }
 
 void FreeWavImage(WavImage *image)

@@ -19,14 +19,17 @@ enum WriteOutcome {
     WriteDone,
     WriteOpenFailed,  // no new file in that folder, or the chosen one cannot be replaced
     WriteFailed,      // the write failed or stopped short; the chosen file is as it was
+    WriteLeftAside,   // the image is whole but could not take the name: *aside says where it is
 };
+struct Aside;
 
 // Opens path unshared, reads it whole behind a fresh header, closes it. On
 // anything but ReadDone, image->bytes is null and nothing is left open.
 ReadOutcome ReadWavImage(const char *path, WavImage *image);
-// Writes the whole image in one call into a new file beside path, which then
-// takes path's place (or, through a link, that of the file it leads to). On
-// any failure path is as it was and nothing new is left beside it, nor
-// where the process is ended half-way.
-WriteOutcome WriteWavImage(const char *path, const WavImage *image);
+// Writes the whole image into a new file beside path, which then takes
+// path's place (or, through a link, that of the file it leads to). On
+// WriteLeftAside *aside, unless null, says where the image and the old file
+// are; on any other failure path is as it was and nothing new is left beside
+// it, nor where the process is ended half-way.
+WriteOutcome WriteWavImage(const char *path, const WavImage *image, Aside *aside = nullptr);
 void FreeWavImage(WavImage *image);

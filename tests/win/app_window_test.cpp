@@ -23,6 +23,7 @@ static std::string Chosen;
 static BOOL WINAPI PlayOpenDialog(LPOPENFILENAMEA record)
 {
     OpenCalls.push_back(NoteFileDialogCall(record));
+    SetCurrentDirectoryA(TestFolder().c_str());   // where the user went, as the real dialog leaves it
     if (Chosen.empty()) {
         // What a dialog leaves in the buffer when cancelled is no choice.
         if (record->lpstrFile)
@@ -100,9 +101,11 @@ TEST_F(PlayedDialogs, BrowseHandsTheOpenDialogItsRecord)
     EXPECT_EQ(r.lpTemplateName, nullptr);
 }
 
-TEST_F(PlayedDialogs, ChoosingReplacesThePathBoxAndCancellingLeavesIt)
+TEST_F(PlayedDialogs, ChoosingReplacesThePathBoxAndCancellingLeavesItAndTheCurrentFolder)
 {
     // Cancelled over an empty box, a typed text, and an earlier choice.
+    char before[MAX_PATH] = "", after[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, before);
     Command(IDC_BROWSE, BN_CLICKED);
     EXPECT_EQ(TextOf(PathBox()), "");
     SetWindowTextA(PathBox(), "typed by hand");
@@ -115,6 +118,8 @@ TEST_F(PlayedDialogs, ChoosingReplacesThePathBoxAndCancellingLeavesIt)
     Chosen = "";
     Command(IDC_BROWSE, BN_CLICKED);
     EXPECT_EQ(TextOf(PathBox()), "C:\\フォルダ\\選んだ ファイル.dat");
+    GetCurrentDirectoryA(MAX_PATH, after);
+    EXPECT_STREQ(after, before);
 
     ASSERT_EQ(OpenCalls.size(), 4u);
     for (const FileDialogCall &call : OpenCalls)

@@ -118,7 +118,7 @@ TEST_F(ConvertTest, NameWithoutExtensionGetsWav)
     EXPECT_FALSE(Exists(Folder + "plain"));
 }
 
-TEST_F(ConvertTest, PathWithSpacesAndJapaneseIsUsedAsTyped)
+TEST_F(ConvertTest, PathWithSpacesAndJapaneseIsUsedAsTypedOrInOnePairOfQuotes)
 {
     // ソ and 表 end in byte 5C, the backslash, in code page 932.
     const std::string input = Folder + "入力 ファイル ソ表.bin", output = Folder + "出力 ソ.wav";
@@ -127,6 +127,9 @@ TEST_F(ConvertTest, PathWithSpacesAndJapaneseIsUsedAsTyped)
 
     ExpectBox(seen, "出力しました。", "完了", MB_ICONINFORMATION);
     EXPECT_EQ(ReadBytes(output), WavOf("abc"));
+    // As Explorer's "copy as path" gives it, spaces around it too; the path string holds the path alone.
+    for (const std::string &quoted : {'"' + input + '"', "  \"" + input + "\" "})
+        EXPECT_EQ(Convert(quoted, output.c_str()).newestStringDuringBox, input + '\0') << quoted;
 }
 
 TEST_F(ConvertTest, UnreadableInputIsReportedBeforeAnyDialog)
