@@ -7,6 +7,10 @@ namespace {
 
 const DWORD PollMs = 20;
 const UINT SendTimeoutMs = 5000;
+// Not SMTO_ABORTIFHUNG: a thread that has not asked for a message in 5 s
+// counts as hung, and one that waited that long before it opened a dialog
+// still does while the dialog is shown, until its loop starts.
+const UINT SendFlags = SMTO_NORMAL;
 const int MessageBoxTextId = 0xFFFF;
 const int MessageBoxIconId = stc1;
 
@@ -194,11 +198,11 @@ std::string ClassOf(HWND hwnd) {
 
 std::string TextOf(HWND hwnd) {
     DWORD_PTR length = 0, copied = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &length))
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SendFlags, SendTimeoutMs, &length))
         return "";
     std::string text(length + 1, '\0');
     SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                        SMTO_ABORTIFHUNG, SendTimeoutMs, &copied);
+                        SendFlags, SendTimeoutMs, &copied);
     text.resize(strnlen(text.c_str(), copied));
     return text;
 }
@@ -225,7 +229,7 @@ bool TypeFileName(HWND dialog, const std::string &name) {
     HWND box = FileNameBox(dialog);
     DWORD_PTR done = FALSE;
     return box && SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
-                                      SMTO_ABORTIFHUNG, SendTimeoutMs, &done) && done;
+                                      SendFlags, SendTimeoutMs, &done) && done;
 }
 
 void PressButton(HWND dialog, int id) {
