@@ -187,8 +187,10 @@ static Placement Settle(const wchar_t *unfinished, const wchar_t *to, const wcha
 {
     // The image moved in after all, or is lost: no code documents either.
     if (Gone(unfinished)) {
-        if (!Gone(to))
+        if (!Gone(to)) {
+            Delete(backup);
             return InPlace;
+        }
         Move(backup, to, 0);
         return NotInPlace;
     }
