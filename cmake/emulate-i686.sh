@@ -26,7 +26,7 @@ fi
 
 # Debian 12's own QEMU (7.2) is too slow; its backports suite has Debian 13's.
 version=$(qemu_version "$qemu")
-if [ "${version%%.*}" -lt $QEMU_FAST_ENOUGH ] 2>/dev/null || [ -z "$version" ]; then
+if ! fast_enough "$version"; then
   package=qemu-user
   if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
     . "$root/cmake/debian-mirror.sh"

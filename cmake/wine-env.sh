@@ -33,10 +33,11 @@ i386_entry() {
 }
 # qemu_version PROGRAM: QEMU's version, if PROGRAM is QEMU.
 qemu_version() { "$1" --version 2>/dev/null | sed -n 's/^qemu-[a-z0-9_]* version \([0-9.]*\).*/\1/p'; }
-# Under QEMU 7.2 every start of a Windows program takes about 46 s, spent on
+# fast_enough VERSION: whether QEMU of VERSION runs Wine fast enough for the
+# tests. Under 7.2 every start of a Windows program takes about 46 s, spent on
 # Wine reserving its address space; under 10.0 it takes 0.3 s. Between the
 # two nothing was tried.
-QEMU_FAST_ENOUGH=10
+fast_enough() { [ "${1%%.*}" -ge 10 ] 2>/dev/null; }
 
 # check_i686: whether this host executes 32-bit programs, asked once per run
 # and handed on to everything the run starts: I686_RUNS yes or no, I686_HOW
@@ -63,11 +64,11 @@ check_i686() {
   elif [ -z "$entry" ]; then
     I686_RUNS=yes I686_HOW=natively
     [ -e /proc/sys/fs/binfmt_misc/status ] || I686_HOW="natively, or through an emulator this host's binfmt_misc hides"
-  elif [ -n "$version" ] && [ "${version%%.*}" -ge $QEMU_FAST_ENOUGH ]; then
+  elif fast_enough "$version"; then
     I686_RUNS=yes I686_HOW="through QEMU $version's user-mode emulator ($interp, binfmt_misc entry ${entry##*/})"
   elif [ -n "$version" ]; then
     I686_WHY="32-bit programs run here only through QEMU $version ($interp, binfmt_misc entry ${entry##*/}),"
-    I686_WHY+=" too slow for Wine: QEMU $QEMU_FAST_ENOUGH.0 or later is needed (7.2 takes 46 s a program start, 10.0 0.3 s)"
+    I686_WHY+=" too slow for Wine: QEMU 10.0 or later is needed (7.2 takes 46 s a program start, 10.0 0.3 s)"
   else
     I686_RUNS=yes I686_HOW="through $interp (binfmt_misc entry ${entry##*/})"
     # A chroot's programs run through the host's emulator, which it cannot ask.

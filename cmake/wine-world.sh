@@ -2,16 +2,18 @@
 # cmake/wine-world.sh start|stop BUILD_DIR, CTest's fixture: a Windows build's
 # worlds, each its own virtual display, persistent Wine server on its own
 # prefix and program holding Wine's desktop, so that tests in two worlds, of
-# one build or of two, run side by side unseen by each other. CTest hands
-# each test one world (the resource "world", tests/worlds.json); wine-run
-# finds world N in BUILD_DIR/wine-worldN. Two worlds, as the machines have
-# two cores: each world's tests still run one at a time.
+# one build or of two, run side by side unseen by each other. The worlds are
+# those tests/worlds.json lists, from which CTest hands each test one (the
+# resource "world"); wine-run finds world N in BUILD_DIR/wine-worldN. Each
+# world's tests run one at a time.
 set -u
 build=$(cd "$2" && pwd) || exit
-if [ $# -lt 3 ]; then
-  "$0" "$1" "$build" 1 & other=$!
-  "$0" "$1" "$build" 0; rc=$?
-  wait "$other" || rc=1
+if [ $# -lt 3 ]; then  # every world, side by side
+  rc=0 pids=()
+  for n in $(grep -o '"id": "[0-9]*"' "$(dirname "$0")/../tests/worlds.json" | tr -dc '0-9\n'); do
+    "$0" "$1" "$build" "$n" & pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || rc=1; done
   exit $rc
 fi
 . "$(dirname "$0")/wine-env.sh"
