@@ -4,7 +4,7 @@
 #include <stddef.h>
 #include <string.h>
 #include "app/main_window.h"
-#include "convert/output_file.h"
+#include "convert/placement.h"
 #include "convert/wav_file.h"
 #include "runtime/runtime.h"
 

@@ -1,6 +1,6 @@
 // Writing the output so that a failure never costs the file that was there:
 // the bytes go into a new file beside it, which takes its place only once
-// they are all written.
+// they are all written (placement.h).
 #pragma once
 #include <windows.h>
 
@@ -17,35 +17,26 @@ bool FindOutputTarget(const char *chosen, char (&target)[OutputNameSize], bool *
 // longer, still fits beside it.
 enum { UnfinishedNameSize = OutputNameSize + 64 };
 
-// A new, unshared file in the target's folder that no other file shares a
-// name with; its name goes to unfinished. Where the platform lets it, the
-// file is marked to go with its handle, so that a process ended half-way
-// leaves nothing behind (*marked). INVALID_HANDLE_VALUE when the folder
-// takes no new file.
-HANDLE CreateUnfinished(const char *target, wchar_t (&unfinished)[UnfinishedNameSize], bool *marked);
+// name in the \\?\ form: absolute, and in the wide calls free of MAX_PATH.
+bool LongForm(const char *name, wchar_t (&to)[UnfinishedNameSize]);
+// A name in the \\?\ form back in the plain one of the ANSI calls.
+void DropLongPrefix(char *path);
+
+// The new file beside the target, open, unshared but for deleting.
+struct Unfinished {
+    HANDLE file;
+    wchar_t name[UnfinishedNameSize];
+    // Its handle holds DELETE, so it may rename the file or remove it even
+    // where the folder lets new files be made but no name of them go.
+    bool deletable;
+    // It goes with its handle, so a process ended half-way leaves nothing.
+    bool marked;
+};
+
+// A new file in the target's folder that no other file shares a name with.
+// False when the folder takes no new file.
+bool CreateUnfinished(const char *target, Unfinished *unfinished);
 // From now on the file outlives its handle; false when the mark stays.
-bool KeepUnfinished(HANDLE file);
-// Where the image and the old file were left when neither could take the
-// target's name, named as the ANSI calls name them; old is "" when the old
-// file is gone.
-enum { AsideNameSize = 2 * UnfinishedNameSize };
-struct Aside {
-    char image[AsideNameSize];
-    char old[AsideNameSize];
-};
-
-enum Placement {
-    InPlace,      // the target holds the whole image
-    NotInPlace,   // the target as it was; the unfinished file is gone
-    LeftAside,    // the image kept under its own name: *aside says where
-};
-
-// Under Wine a rename over the target stands in for ReplaceFileW (see
-// output_file.cpp); set from the start, and cleared by the tests that take
-// the way of Windows.
-extern bool ReplaceByRename;
-
-// The complete, closed unfinished file takes the target's place. A refusal
-// that a brief hold on either file explains is tried again for about two
-// seconds first. aside may be null.
-Placement PutInPlace(const wchar_t *unfinished, const char *target, bool replacing, Aside *aside);
+bool KeepUnfinished(Unfinished *unfinished);
+// Closes the file, and it is gone: through its handle where it can be.
+void DiscardUnfinished(Unfinished *unfinished);

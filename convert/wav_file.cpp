@@ -1,6 +1,6 @@
 #include "convert/wav_file.h"
 #include <windows.h>
-#include "convert/output_file.h"
+#include "convert/placement.h"
 #include "convert/wav_header.h"
 #include "runtime/runtime.h"
 
@@ -99,30 +99,24 @@ ReadOutcome ReadWavImage(const char *path, WavImage *image)
 WriteOutcome WriteWavImage(const char *path, const WavImage *image, Aside *aside)
 {
     char target[OutputNameSize];
-    wchar_t unfinished[UnfinishedNameSize];
+    Unfinished unfinished;
     ZeroMemory(target, sizeof target);
-    ZeroMemory(unfinished, sizeof unfinished);
-    bool replacing = false, marked = false;
-    if (!FindOutputTarget(path, target, &replacing))
+    ZeroMemory(&unfinished, sizeof unfinished);
+    bool replacing = false;
+    if (!FindOutputTarget(path, target, &replacing) || !CreateUnfinished(target, &unfinished))
         return WriteOpenFailed;
-    HANDLE output = CreateUnfinished(target, unfinished, &marked);
-    if (output == INVALID_HANDLE_VALUE)
-        return WriteOpenFailed;
-    bool whole = Transfer(output, image->bytes, WavHeaderSize + image->n, true);
+    bool whole = Transfer(unfinished.file, image->bytes, WavHeaderSize + image->n, true);
     // On disk before the old file goes, so that a power cut leaves one of
     // the two whole; a new name has nothing at stake.
     if (whole && replacing)
-        whole = FlushFileBuffers(output) != 0;
+        whole = FlushFileBuffers(unfinished.file) != 0;
     // Whole: from here on the file outlives the process, to take the name.
-    if (whole && marked)
-        whole = KeepUnfinished(output);
-    CloseHandle(output);
-    if (!whole) {
+    if (!whole || !KeepUnfinished(&unfinished)) {
         // A cut-off WAV file would still play, as if it were the whole input.
-        DeleteFileW(unfinished);
+        DiscardUnfinished(&unfinished);
         return WriteFailed;
     }
-    switch (PutInPlace(unfinished, target, replacing, aside)) {
+    switch (PutInPlace(&unfinished, target, replacing, aside)) {
     case InPlace:
         return WriteDone;
     case LeftAside:
