@@ -2,6 +2,7 @@
 #include "app/startup.h"
 #include "convert/convert.h"
 #include <commdlg.h>
+#include <cderr.h>
 
 HWND MainWnd;
 
@@ -40,6 +41,17 @@ void SizeConvertButton(void)
     MoveWindow(GetDlgItem(MainWnd, IDC_CONVERT), 0, 20, 470, client.bottom - 20, FALSE);
 }
 
+void ShowDialogFailure(void)
+{
+    // The ANSI dialogs count nMaxFile in bytes, and a path of about 130
+    // characters of two bytes each fits the dialog but not the buffer.
+    DWORD failure = CommDlgExtendedError();
+    if (failure == 0)
+        return;
+    const char *text = failure == FNERR_BUFFERTOOSMALL ? "ファイルのパスが長すぎます。" : "ファイルの選択に失敗しました。";
+    MessageBoxA(MainWnd, text, "エラー", MB_OK | MB_ICONWARNING);
+}
+
 void OnBrowse(void)
 {
     // Zeroed each time: the dialog opens with an empty name whatever the box holds.
@@ -65,6 +77,8 @@ void OnBrowse(void)
         SetCurrentDirectoryW(folder);
     if (chosen)
         SetWindowTextA(GetDlgItem(MainWnd, IDC_PATH), path);
+    else
+        ShowDialogFailure();
 }
 
 static void OnCommand(WPARAM wParam)

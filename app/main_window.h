@@ -16,3 +16,5 @@ extern HWND MainWnd;
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void SizeConvertButton(void);
 void OnBrowse(void);
+// After a file dialog's FALSE: a cancel says nothing, a failure is told.
+void ShowDialogFailure(void);

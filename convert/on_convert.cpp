@@ -66,7 +66,7 @@ static const Notice &NoticeFor(WriteOutcome outcome)
 }
 
 // The save dialog, starting from an empty name; false when the user
-// cancels or the dialog fails.
+// cancels or the dialog fails, which ShowDialogFailure tells apart.
 static bool AskOutputName(char (&name)[MAX_PATH])
 {
     OPENFILENAMEA dialog;
@@ -131,6 +131,8 @@ void OnConvert(void)
                 ShowAside(aside);
             else
                 Show(NoticeFor(written));
+        } else {
+            ShowDialogFailure();
         }
         FreeWavImage(&image);
     }

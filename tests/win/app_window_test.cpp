@@ -2,6 +2,7 @@
 // command table, and conversions one after another through the real window.
 #include "win/app_harness.h"
 #include <commdlg.h>
+#include <cderr.h>
 #include "app/main_window.h"
 #include "support/dialog_user.h"
 #include "support/windows.h"
@@ -125,6 +126,44 @@ TEST_F(PlayedDialogs, ChoosingReplacesThePathBoxAndCancellingLeavesItAndTheCurre
     for (const FileDialogCall &call : OpenCalls)
         EXPECT_EQ(call.fileBuffer, std::string(260, '\0'));
     EXPECT_TRUE(BoxCalls.empty());
+}
+
+// Either dialog's FALSE, a cancel or a failure as CommDlgExtendedError tells them apart.
+IMPORT_SLOT(ImportGetSaveFileNameA, GetSaveFileNameA, 4);
+IMPORT_SLOT(ImportCommDlgExtendedError, CommDlgExtendedError, 0);
+static DWORD DialogError;
+static BOOL WINAPI PlaySaveDialog(LPOPENFILENAMEA) { return FALSE; }
+static DWORD WINAPI PlayDialogError() { return DialogError; }
+
+TEST_F(PlayedDialogs, AFailedDialogIsToldAndACancelIsNot)
+{
+    const std::string input = TestFolder() + "dialog failure.bin";
+    WriteBytes(input, "abc");
+    void *realSave = SwapImport(&ImportGetSaveFileNameA, reinterpret_cast<void *>(PlaySaveDialog));
+    void *realError = SwapImport(&ImportCommDlgExtendedError, reinterpret_cast<void *>(PlayDialogError));
+    const struct {
+        DWORD error;
+        const char *text;
+    } cases[] = {{0, nullptr}, {FNERR_BUFFERTOOSMALL, "ファイルのパスが長すぎます。"}, {CDERR_INITIALIZATION, "ファイルの選択に失敗しました。"}};
+    for (const auto &c : cases)
+        for (int id : {IDC_BROWSE, IDC_CONVERT}) {
+            SCOPED_TRACE(testing::Message() << id << " failing with " << c.error);
+            DialogError = c.error;
+            BoxCalls.clear();
+            SetWindowTextA(PathBox(), input.c_str());
+            Command(id, BN_CLICKED);
+            EXPECT_EQ(TextOf(PathBox()), input);
+            ASSERT_EQ(BoxCalls.size(), c.text ? 1u : 0u);
+            if (c.text) {
+                EXPECT_EQ(BoxCalls[0].text, c.text);
+                EXPECT_EQ(BoxCalls[0].caption, "エラー");
+                EXPECT_EQ(BoxCalls[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+                EXPECT_EQ(BoxCalls[0].owner, MainWnd);
+            }
+        }
+    SwapImport(&ImportGetSaveFileNameA, realSave);
+    SwapImport(&ImportCommDlgExtendedError, realError);
+    DeleteFileA(input.c_str());
 }
 
 TEST_F(PlayedDialogs, OnlyAClickOfBrowseOrConvertRunsACommand)
