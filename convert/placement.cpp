@@ -184,7 +184,7 @@ Placement PutInPlace(Unfinished *unfinished, const char *target, bool replacing,
         return NotInPlace;
     }
     // ReplaceFileW goes by the names; where they may not go, the handle's
-    // own rename still may, though it keeps none of the old file's ways.
+    // own rename still may, though the old file's ACLs then stay behind.
     bool replace = replacing && !ReplaceByRename && (!unfinished->deletable || NamesMayGo(name));
     if (unfinished->deletable && !replace) {
         // A file that appeared meanwhile is not replaced unasked.
@@ -195,7 +195,7 @@ Placement PutInPlace(Unfinished *unfinished, const char *target, bool replacing,
         CloseHandle(unfinished->file);
         return InPlace;
     }
-    // ReplaceFileW opens the file unshared: the handle goes first.
+    // By name from here on; ReplaceFileW opens the file unshared, so the handle goes first.
     CloseHandle(unfinished->file);
     if (!replace) {
         if (Move(name, to, replacing ? MOVEFILE_REPLACE_EXISTING : 0))
