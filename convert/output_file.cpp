@@ -77,15 +77,15 @@ static bool MarkForDeletion(HANDLE file, bool gone)
 bool CreateUnfinished(const char *target, Unfinished *unfinished)
 {
     static const wchar_t Name[] = L"zunkabell-unfinished-%08lX.tmp";
-    static const size_t NameSize = sizeof "zunkabell-unfinished-01234567.tmp";   // as made, its NUL too
+    // The longest long form, \\?\UNC\ and a full path shorter than
+    // OutputNameSize, leaves room in its folder for the name as made.
+    static_assert(8 + OutputNameSize + sizeof "zunkabell-unfinished-01234567.tmp" <= UnfinishedNameSize, "room");
     wchar_t *name = unfinished->name;
     unfinished->file = INVALID_HANDLE_VALUE;
     unfinished->deletable = unfinished->marked = false;
     if (!LongForm(target, unfinished->name))
         return false;
     size_t folder = wcsrchr(name, L'\\') - name + 1;
-    if (folder + NameSize > UnfinishedNameSize)
-        return false;
     // Created exclusively, so never an existing file; a name already taken,
     // by a run that crashed say, moves on to the next number. Others may
     // open it to delete it only: so can a test of whether names may go.

