@@ -1,16 +1,7 @@
 #include "win/program_harness.h"
 #include <psapi.h>
-#include <algorithm>
 
-std::string ProgramPath()
-{
-    // A Linux path of the build tree lies on drive Z: under Wine.
-    std::string path = PROGRAM_EXE;
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
+std::string ProgramPath() { return BuiltPath(PROGRAM_EXE); }
 
 bool IsMessageBox(HWND dialog) { return GetDlgItem(dialog, 0xFFFF) != NULL; }
 
