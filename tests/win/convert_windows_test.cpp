@@ -84,6 +84,7 @@ TEST_F(ConvertTest, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeI
     SwapImport(&ImportCreateFileW, PlayCreate, &RealCreateFileW);
     SwapImport(&ImportSetFileInformationByHandle, PlaySetInformation, &RealSetInformation);
     ReplaceByRename = false;
+    bool nameBoxMissing = false;
     for (const Play &play : plays) {
         SCOPED_TRACE(testing::Message() << play.error << " after " << play.locked << ", folder " << play.folder << ": " << play.left);
         const std::string folder = Folder + "replace" + std::to_string(&play - plays) + "\\";
@@ -96,6 +97,8 @@ TEST_F(ConvertTest, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeI
         Seen seen = Convert(Folder + "in.bin", (folder + "out.wav").c_str());
         SwapImport(&ImportReadFile, reinterpret_cast<void *>(RealReadFile));
         SwapImport(&ImportWriteFile, reinterpret_cast<void *>(RealWriteFile));
+        if ((nameBoxMissing = seen.nameBoxMissing))
+            break;
         std::string left, image, old;
         for (const std::string &name : FilesIn(folder)) {
             std::string bytes = ReadBytes(folder + name), made = name.substr(0, name.rfind('-'));
@@ -114,4 +117,5 @@ TEST_F(ConvertTest, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeI
     SwapImport(&ImportDeleteFileW, reinterpret_cast<void *>(RealDeleteFileW));
     SwapImport(&ImportCreateFileW, reinterpret_cast<void *>(RealCreateFileW));
     SwapImport(&ImportSetFileInformationByHandle, reinterpret_cast<void *>(RealSetInformation));
+    SKIP_IF_NO_NAME_BOX(nameBoxMissing);
 }
