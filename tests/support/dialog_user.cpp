@@ -1,5 +1,4 @@
 #include "support/dialog_user.h"
-#include <dlgs.h>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -20,22 +19,6 @@ static std::vector<HWND> OpenDialogs()
     return open;
 }
 
-static BOOL CALLBACK FindNameBox(HWND hwnd, LPARAM lParam)
-{
-    int id = GetDlgCtrlID(hwnd);
-    if (id != cmb13 && id != edt1)
-        return TRUE;
-    *reinterpret_cast<bool *>(lParam) = true;
-    return FALSE;
-}
-
-static bool IsSaveDialog(HWND dialog)
-{
-    bool found = false;
-    EnumChildWindows(dialog, FindNameBox, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 static void Answer(HWND dialog, HWND owner, const char *saveAs, Answered *seen,
                    const std::function<void()> &whileBox)
 {
@@ -43,17 +26,18 @@ static void Answer(HWND dialog, HWND owner, const char *saveAs, Answered *seen,
         // The save dialog's own question: replace the existing file?
         seen->overwriteAsked = true;
         PressButton(dialog, GetDlgItem(dialog, IDYES) ? IDYES : IDOK);
-    } else if (IsSaveDialog(dialog)) {
-        seen->saveDialogs++;
-        seen->startName = FileNameOf(dialog);
-        PressButton(dialog, saveAs && TypeFileName(dialog, saveAs) ? IDOK : IDCANCEL);
-    } else {
+    } else if (IsMessageBox(dialog)) {
         MessageBoxView view;
         ReadMessageBox(dialog, &view);
         seen->boxes.push_back(view);
         if (whileBox)
             whileBox();
         PressButton(dialog, IDOK);
+    } else {
+        seen->saveDialogs++;
+        seen->startName = FileNameOf(dialog);
+        seen->nameBoxMissing |= saveAs && !HasNameBox(dialog);
+        PressButton(dialog, saveAs && TypeFileName(dialog, saveAs) ? IDOK : IDCANCEL);
     }
 }
 

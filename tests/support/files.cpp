@@ -135,6 +135,13 @@ bool MakeSparse(const std::string &path, uint64_t size)
     return made;
 }
 
+std::string BuiltPath(const std::string &path)
+{
+    std::string windows = !path.empty() && path[0] == '/' ? "Z:" + path : path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
+
 bool UnderWine()
 {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;

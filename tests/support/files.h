@@ -17,6 +17,9 @@ void WriteBytes(const std::string &path, const std::string &bytes);
 std::string ReadBytes(const std::string &path);   // "" when missing
 bool Exists(const std::string &path);
 std::vector<std::string> FilesIn(const std::string &folder);   // names, sorted
+// A path CMake gave this program, as Windows programs take it: with
+// backslashes, and a Linux path of the build tree on drive Z: under Wine.
+std::string BuiltPath(const std::string &path);
 // Whether this process runs under Wine, whose ntdll exports wine_get_version.
 bool UnderWine();
 // For the tests that need the Linux side under Wine: its shell, /sys, links

@@ -12,7 +12,6 @@ const UINT SendTimeoutMs = 5000;
 // still does while the dialog is shown, until its loop starts.
 const UINT SendFlags = SMTO_NORMAL;
 const int MessageBoxTextId = 0xFFFF;
-const int MessageBoxIconId = stc1;
 
 // Waits until done() holds or the deadline passes. Messages sent to this
 // thread's windows are answered meanwhile, so a window of another thread that
@@ -52,28 +51,42 @@ HWND FindTopLevel(const char *className, HWND owner, DWORD pid) {
     return q.found;
 }
 
-struct IdQuery {
-    int id;
+// Walks parent's descendants, each before its own children, to the first
+// for which match holds; null when none does.
+template <class Match> struct ChildQuery {
+    Match &match;
     HWND found;
 };
 
-BOOL CALLBACK MatchId(HWND hwnd, LPARAM lParam) {
-    IdQuery *q = reinterpret_cast<IdQuery *>(lParam);
-    if (GetDlgCtrlID(hwnd) != q->id) return TRUE;
+template <class Match> BOOL CALLBACK MatchChild(HWND hwnd, LPARAM lParam) {
+    ChildQuery<Match> *q = reinterpret_cast<ChildQuery<Match> *>(lParam);
+    if (!q->match(hwnd)) return TRUE;
     q->found = hwnd;
     return FALSE;
 }
 
+template <class Match> HWND FindChild(HWND parent, Match match) {
+    ChildQuery<Match> q = {match, nullptr};
+    EnumChildWindows(parent, MatchChild<Match>, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+bool IsClass(HWND hwnd, const char *name) { return lstrcmpiA(ClassOf(hwnd).c_str(), name) == 0; }
+
 // The outermost window of the file name box, wherever it sits among the
 // dialog's descendants: a ComboBoxEx32 holding a ComboBox holding an Edit in
-// the explorer-style dialog, a plain edit box in the old one.
+// the explorer-style dialog, a plain edit box in the old one. Microsoft
+// documents these identifiers for those two dialogs only.
 HWND FileNameBox(HWND dialog) {
-    for (int id : {cmb13, edt1}) {
-        IdQuery q = {id, nullptr};
-        EnumChildWindows(dialog, MatchId, reinterpret_cast<LPARAM>(&q));
-        if (q.found) return q.found;
-    }
+    for (int id : {cmb13, edt1})
+        if (HWND box = FindChild(dialog, [id](HWND hwnd) { return GetDlgCtrlID(hwnd) == id; })) return box;
     return nullptr;
+}
+
+// A message box's icon: the static control that shows one, whatever its
+// identifier (Wine gives it stc1; Microsoft documents none).
+HWND IconControl(HWND box) {
+    return FindChild(box, [](HWND hwnd) { return IsClass(hwnd, "Static") && (StyleOf(hwnd) & SS_TYPEMASK) == SS_ICON; });
 }
 
 HWND InnermostEdit(HWND box) {
@@ -142,7 +155,7 @@ bool ScreenShowsIcon(const std::vector<DWORD> &screen, HICON icon, int w, int h)
 }
 
 // A message box's icon control shows one of the shared system icons. In this
-// process the handles compare directly; a box of another process is told by
+// process the handles may compare directly; otherwise the icon is told by
 // the pixels it shows, once it has painted them.
 UINT IconOf(HWND control) {
     if (!control || !IsWindowVisible(control)) return 0;
@@ -152,8 +165,9 @@ UINT IconOf(HWND control) {
         HICON shown = reinterpret_cast<HICON>(SendMessageA(control, STM_GETICON, 0, 0));
         for (const auto &icon : SystemIcons)
             if (shown && shown == LoadIconA(nullptr, icon.id)) return icon.flag;
-        return 0;
     }
+    // Not the shared handle (another process's box, or one that loaded its
+    // own copy of the icon): told by the pixels it shows.
     RECT area = {};
     GetClientRect(control, &area);
     MapWindowPoints(control, HWND_DESKTOP, reinterpret_cast<POINT *>(&area), 2);
@@ -241,12 +255,19 @@ std::string FileNameOf(HWND dialog) {
     return box ? TextOf(InnermostEdit(box)) : "";
 }
 
+bool IsMessageBox(HWND dialog) {
+    return GetDlgItem(dialog, MessageBoxTextId) &&
+           !FindChild(dialog, [](HWND hwnd) { return !IsClass(hwnd, "Static") && !IsClass(hwnd, "Button"); });
+}
+
+bool HasNameBox(HWND dialog) { return FileNameBox(dialog) != nullptr; }
+
 bool ReadMessageBox(HWND box, MessageBoxView *view) {
     HWND text = GetDlgItem(box, MessageBoxTextId);
     if (!text) return false;
     view->text = TextOf(text);
     view->caption = TextOf(box);
-    view->icon = IconOf(GetDlgItem(box, MessageBoxIconId));
+    view->icon = IconOf(IconControl(box));
     view->owner = GetWindow(box, GW_OWNER);
     return true;
 }

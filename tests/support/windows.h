@@ -28,6 +28,9 @@ RECT RectInParent(HWND hwnd);
 LOGFONTA FontOf(HWND hwnd);
 
 // Common file dialog: type a name into its file name box, press OK or Cancel.
+// The box is found by the identifiers dlgs.h gives it (cmb13, edt1), which
+// Microsoft documents for the Explorer-style dialog that Wine shows.
+bool HasNameBox(HWND dialog);
 bool TypeFileName(HWND dialog, const std::string &name);
 void PressButton(HWND dialog, int id);
 // The name the dialog shows in its file name box.
@@ -40,9 +43,20 @@ struct MessageBoxView {
     UINT icon;   // MB_ICONWARNING, MB_ICONINFORMATION, MB_ICONERROR, MB_ICONQUESTION, or 0
     HWND owner;
 };
-// False when box is no message box. The icon of a box in another process is
-// told from the pixels it shows, which may take up to 2 s to appear.
+// A message box: its text is static control 0xFFFF, and it holds nothing but
+// statics and buttons.
+bool IsMessageBox(HWND dialog);
+// False when box is no message box. An icon that is not the shared system
+// icon's handle (a box of another process) is told from the pixels it shows,
+// which may take up to 2 s to appear.
 bool ReadMessageBox(HWND box, MessageBoxView *view);
+
+// For a test that meant to type into a file dialog with no such box (the
+// Common Item Dialog that Windows shows, whose controls Microsoft does not
+// document): it cannot go on as a user would, and says why.
+#define SKIP_IF_NO_NAME_BOX(missing) \
+    if (missing) \
+        GTEST_SKIP() << "the file dialog has no name box of the identifiers dlgs.h documents (cmb13, edt1) to type into"
 
 // A safety net for tests that show a dialog on their own thread while another
 // thread drives it: once timeoutMs passed, every dialog or message box of

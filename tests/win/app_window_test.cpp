@@ -211,6 +211,7 @@ TEST_F(AppTest, TwentyConversionsInARowLeaveOnlyTheSlotStrings)
         Answered seen;
         ASSERT_TRUE(RunAnswered(MainWnd, i % 4 == 1 ? nullptr : output.c_str(),
                                 [] { Command(IDC_CONVERT, BN_CLICKED); }, &seen));
+        SKIP_IF_NO_NAME_BOX(seen.nameBoxMissing);
         EXPECT_EQ(RegistryEntries(), SlotStrings());
         EXPECT_EQ(seen.startName, "");
         switch (i % 4) {

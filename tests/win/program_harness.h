@@ -30,9 +30,10 @@ protected:
     std::string Path() { return TextOf(Control(IDC_PATH)); }
     // Clicks browse and picks path (cancels when null), typed as it stands or,
     // with inFolder, as a name after going to that folder first; the name
-    // the dialog opened with.
+    // the dialog opened with. A dialog with no name box is cancelled, noted.
     std::string Browse(const char *path, const char *inFolder = nullptr);
-    // Clicks convert and answers: save as name (cancel when null), replace when asked.
+    // Clicks convert and answers: save as name (cancel when null, or, noted,
+    // when the dialog has no name box), replace when asked.
     Outcome Convert(const char *name);
     // Waits until the program is back in its loop with no dialog open.
     bool Settled();
@@ -40,13 +41,13 @@ protected:
     DWORD Close();
 
     std::string folder;   // ends in a backslash
+    bool nameBoxMissing = false;   // a file dialog to type into had none
     PROCESS_INFORMATION process = {};
     HWND main = nullptr;
 };
 
 // The program's executable, as a Windows path.
 std::string ProgramPath();
-bool IsMessageBox(HWND dialog);
 
 std::string Pattern(size_t size);   // bytes of every value, in no simple order
 

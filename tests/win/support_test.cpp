@@ -220,9 +220,14 @@ TEST_F(Windows, SaveDialogTakesATypedNameAndAsksBeforeReplacing) {
     OPENFILENAMEA ofn = FileDialogOf(main, name, folder, OFN_OVERWRITEPROMPT);
     MessageBoxView question = {};
     HWND dialog = nullptr;
+    bool noNameBox = false;
     BOOL saved = WhileDriving(
         [&] {
             dialog = WaitForDialog(main);
+            if ((noNameBox = !HasNameBox(dialog))) {
+                PressButton(dialog, IDCANCEL);
+                return;
+            }
             EXPECT_EQ(FileNameOf(dialog), "最初.wav");
             EXPECT_TRUE(TypeFileName(dialog, existing));
             EXPECT_EQ(FileNameOf(dialog), existing);
@@ -232,13 +237,14 @@ TEST_F(Windows, SaveDialogTakesATypedNameAndAsksBeforeReplacing) {
             PressButton(box, IDYES);
         },
         [&] { return GetSaveFileNameA(&ofn); });
+    RemoveFolder(folder);
+    SKIP_IF_NO_NAME_BOX(noNameBox);
     EXPECT_TRUE(saved);
     EXPECT_EQ(std::string(name), existing);
     EXPECT_EQ(question.owner, dialog);
     EXPECT_NE(question.text, "");  // Wine's wording names no file
     EXPECT_EQ(question.icon, static_cast<UINT>(MB_ICONWARNING));
     EXPECT_TRUE(WaitForNoDialog(main));
-    RemoveFolder(folder);
 }
 
 TEST_F(Windows, OpenDialogIsCancelled) {

@@ -4,12 +4,14 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
+#include "support/files.h"
 
 TEST(VersionResource, NamesTheProgramItsVersionAndCopyrightInCodePage932)
 {
-    std::vector<char> info(GetFileVersionInfoSizeA(PROGRAM_EXE, NULL));
+    const std::string exe = BuiltPath(PROGRAM_EXE);
+    std::vector<char> info(GetFileVersionInfoSizeA(exe.c_str(), NULL));
     ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(GetFileVersionInfoA(PROGRAM_EXE, 0, info.size(), info.data()));
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, info.size(), info.data()));
     auto value = [&](const char *name) {
         char *text = NULL;
         UINT length = 0;
@@ -37,7 +39,7 @@ TEST(VersionResource, NamesTheProgramItsVersionAndCopyrightInCodePage932)
     EXPECT_EQ(translation[0], 0x0411);
     EXPECT_EQ(translation[1], 932);
 
-    HMODULE program = LoadLibraryExA(PROGRAM_EXE, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE program = LoadLibraryExA(exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC manifest = FindResourceA(program, MAKEINTRESOURCEA(1), RT_MANIFEST);
     ASSERT_NE(manifest, nullptr);
     std::string text((const char *)LockResource(LoadResource(program, manifest)), SizeofResource(program, manifest));
