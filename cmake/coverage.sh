@@ -18,7 +18,8 @@ tests=$?
 rm -rf "$report" && mkdir -p "$report"
 gcovr --root . --filter '(app|convert|runtime)/.*' --gcov-executable x86_64-w64-mingw32-gcov-posix \
       --exclude-throw-branches --exclude-unreachable-branches --html-details "$report/index.html" \
-      --json "$report/lines.json" --json-summary "$report/summary.json" --txt "$report/coverage.txt" "$build" || exit
+      --json "$report/lines.json" --json-summary "$report/summary.json" --txt "$report/coverage.txt" \
+      "$build/CMakeFiles" "$build/tests/CMakeFiles" || exit  # not the Wine prefixes: their drive Z: is /
 echo "coverage report: $report/index.html (unrun lines per file: $report/coverage.txt)"
 python3 - "$report" "$floor" "$tests" <<'PY'
 import collections, json, sys
