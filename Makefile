@@ -4,12 +4,16 @@
 program = cfg=$$(bash -c '. cmake/wine-env.sh && program_config "$(1)"') && \
 	$(MAKE) --no-print-directory build-$$cfg && cmake/$(2).sh $$cfg
 
-.PHONY: run test bench build setup screenshots dist check-reproducible accuracy test-debian12 test-debian13
+.PHONY: run test coverage bench build setup screenshots dist check-reproducible accuracy test-debian12 test-debian13
 
 run: setup
 	@$(call program,Running,run-app)
 test: setup
 	@$(MAKE) --no-print-directory build && cmake/run-tests.sh
+# Which lines of the program the Windows tests run: the x86_64 tests again in
+# a build counted by gcov (build/coverage), then gcovr's report (cmake/coverage.sh).
+coverage: setup
+	@cmake/setup.sh gcovr && $(MAKE) --no-print-directory build-coverage && cmake/coverage.sh
 bench: setup
 	@$(MAKE) --no-print-directory build && bench/run.sh
 # The README's pictures, docs/window.png and docs/converted.png.
