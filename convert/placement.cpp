@@ -197,15 +197,15 @@ Placement PutInPlace(Unfinished *unfinished, const char *target, bool replacing,
         CloseHandle(unfinished->file);
         return InPlace;
     }
+    if (replace && !FindBackupName(name, backup)) {
+        DiscardUnfinished(unfinished);
+        return NotInPlace;
+    }
     // By name from here on; ReplaceFileW opens the file unshared, so the handle goes first.
     CloseHandle(unfinished->file);
     if (!replace) {
         if (Move(name, to, replacing ? MOVEFILE_REPLACE_EXISTING : 0))
             return InPlace;
-        Delete(name);
-        return NotInPlace;
-    }
-    if (!FindBackupName(name, backup)) {
         Delete(name);
         return NotInPlace;
     }

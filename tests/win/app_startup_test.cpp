@@ -100,6 +100,11 @@ TEST_F(AppTest, BothClassesAreRegisteredFromTheirRecords)
     ExpectClass("NORMALDLG", DlgClass, PlainWndProc, LoadIconA(NULL, IDI_APPLICATION), LoadIconA(NULL, IDI_WINLOGO));
     ExpectClass("NORMAL0", MainClass, MainWndProc, own, own);
     EXPECT_EQ(FindWindowA("NORMALDLG", NULL), nullptr) << "no window of the plain class is ever made";
+    // Were one made, it would be a default window: made, titled and gone as DefWindowProcA does it.
+    HWND plain = CreateWindowExA(0, "NORMALDLG", "plain", WS_POPUP, 0, 0, 10, 10, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(TextOf(plain), "plain");
+    EXPECT_TRUE(DestroyWindow(plain));
 }
 
 TEST_F(AppTest, StartUpGivesUpWhenTheMainClassCannotBeRegistered)

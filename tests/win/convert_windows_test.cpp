@@ -3,6 +3,7 @@
 #include "win/convert_harness.h"
 #include <string.h>
 #include "convert/placement.h"
+#include "convert/wav_file.h"
 
 IMPORT_SLOT(ImportReplaceFileW, ReplaceFileW, 24);
 IMPORT_SLOT(ImportMoveFileExW, MoveFileExW, 12);
@@ -22,17 +23,29 @@ static BOOL(WINAPI *RealSetFileInformationByHandle)(HANDLE, FILE_INFO_BY_HANDLE_
 // refused afterwards, the folder's ways, and the files left as "name=bytes", a made name without its number.
 enum { NoOldFile = 1, Vanishes = 2, NoDeleting = 4, OldMayGo = 8, MovesAnyway = 16 };
 static struct Play { DWORD error; int locked, renamesRefused; unsigned folder; const char *left; } Playing;
-// One kind of call refused, as a disk, a share or a Windows may: the `from`-th to the `to`-th of
-// the calls of that kind that its stand-in counts, with `error`.
-static struct Refusal { const char *call; int from, to; DWORD error; } Refusing;
-static int Calls;
+// Calls of one kind refused, as a disk, a share or a Windows may: the `from`-th to the `to`-th of
+// the calls of that kind that its stand-in counts, with `error`; up to two kinds at once.
+struct Refusal {
+    const char *call;
+    int from, to;
+    DWORD error;
+};
+static Refusal Refusing[2];
+static int Calls[2];
 static std::string Share;                // the chosen file's final path, as a share gives it
 static std::wstring Created;             // the name the command last gave a new file
 static bool Refuses(const char *call, bool counted = true)
 {
-    return counted && Refusing.call && !strcmp(call, Refusing.call) && ++Calls >= Refusing.from && Calls <= Refusing.to;
+    for (int i = 0; i < 2; i++)
+        if (counted && Refusing[i].call && !strcmp(call, Refusing[i].call) && ++Calls[i] >= Refusing[i].from &&
+            Calls[i] <= Refusing[i].to)
+            return SetLastError(Refusing[i].error), true;
+    return false;
 }
-template <typename R> static R Fail(R answer, DWORD error) { return SetLastError(error), answer; }
+static void Refuse(Refusal refusal, Refusal also = {})
+{
+    Refusing[0] = refusal, Refusing[1] = also, Calls[0] = Calls[1] = 0;
+}
 // Where nothing may be deleted, a name goes only through the handle that made its file with DELETE,
 // and a rename over the old file only if that file itself may go.
 static BOOL Refused() { return SetLastError(ERROR_ACCESS_DENIED), FALSE; }
@@ -57,14 +70,14 @@ static BOOL WINAPI PlayReplaceFileW(LPCWSTR replaced, LPCWSTR replacement, LPCWS
 static BOOL WINAPI PlayMoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
 {
     if (!Playing.left)
-        return RealMoveFileExW(from, to, flags);
+        return Refuses("MoveFileExW") ? FALSE : RealMoveFileExW(from, to, flags);
     if (Forbidden())
         return Refused();
     return Playing.renamesRefused-- > 0 ? (SetLastError(ERROR_WRITE_PROTECT), FALSE) : MoveFileW(from, to);
 }
 static BOOL WINAPI PlayDeleteFileW(LPCWSTR name)
 {
-    return Forbidden() ? Refused() : Refuses("DeleteFileW") ? Fail(FALSE, Refusing.error) : RealDeleteFileW(name);
+    return Forbidden() ? Refused() : Refuses("DeleteFileW") ? FALSE : RealDeleteFileW(name);
 }
 static HANDLE WINAPI PlayCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                      DWORD how, DWORD flags, HANDLE model)
@@ -72,8 +85,8 @@ static HANDLE WINAPI PlayCreateFileW(LPCWSTR name, DWORD access, DWORD share, LP
     Created = how == CREATE_NEW ? name : Created;
     if (Forbidden() && (access & DELETE) && how == OPEN_EXISTING)
         return Refused(), INVALID_HANDLE_VALUE;
-    if (Refuses("CreateFileW", how == CREATE_NEW))
-        return Fail(INVALID_HANDLE_VALUE, Refusing.error);
+    if (Refuses("CreateFileW", how == CREATE_NEW && (access & DELETE)))
+        return INVALID_HANDLE_VALUE;
     return RealCreateFileW(name, access, share, security, how, flags, model);
 }
 static BOOL WINAPI PlaySetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
@@ -84,14 +97,14 @@ static BOOL WINAPI PlaySetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HAND
         GetFileAttributesW(rename->FileName) != INVALID_FILE_ATTRIBUTES)
         return Refused();
     if (Refuses("SetFileInformationByHandle"))
-        return Fail(FALSE, Refusing.error);
+        return FALSE;
     return RealSetFileInformationByHandle(file, kind, information, size);
 }
 // STAND_IN(result, call, argument bytes, (parameters), (arguments), counted, answer when refused)
 #define STAND_IN(R, name, bytes, params, args, counted, answer) \
     IMPORT_SLOT(Import##name, name, bytes); \
     static R(WINAPI *Real##name) params; \
-    static R WINAPI Play##name params { return Refuses(#name, counted) ? Fail<R>(answer, Refusing.error) : Real##name args; }
+    static R WINAPI Play##name params { return Refuses(#name, counted) ? answer : Real##name args; }
 STAND_IN(int, MultiByteToWideChar, 24, (UINT p, DWORD f, LPCCH s, int n, LPWSTR w, int m), (p, f, s, n, w, m), true, 0)
 // The full path of a device's name.
 STAND_IN(DWORD, GetFullPathNameW, 16, (LPCWSTR n, DWORD s, LPWSTR f, LPWSTR *p), (n, s, f, p), true,
@@ -102,6 +115,8 @@ STAND_IN(DWORD, GetFileAttributesW, 4, (LPCWSTR n), (n), true, DWORD(FILE_ATTRIB
 STAND_IN(DWORD, GetFileSize, 8, (HANDLE h, LPDWORD high), (h, high), true, INVALID_FILE_SIZE)
 // Strings are small: only a block the size of an image counts.
 STAND_IN(LPVOID, HeapAlloc, 12, (HANDLE h, DWORD f, SIZE_T s), (h, f, s), s > 1024, LPVOID(nullptr))
+STAND_IN(HANDLE, CreateFileA, 28, (LPCSTR n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES x, DWORD c, DWORD f, HANDLE t),
+         (n, a, s, x, c, f, t), true, INVALID_HANDLE_VALUE)
 
 // Each case starts with every stand-in in its slot, passing calls on, and ends with the real ones back.
 class PlatformPlayed : public ConvertTest {
@@ -110,7 +125,7 @@ protected:
     void TearDown() override
     {
         Swap(false);
-        Playing = {}, Refusing = {}, Share.clear(), ReplaceByRename = UnderWine();
+        Playing = {}, Refuse({}), Share.clear(), ReplaceByRename = UnderWine();
         ConvertTest::TearDown();
     }
     static void Swap(bool in)
@@ -118,7 +133,7 @@ protected:
 #define SWAP(name) in ? SwapImport(&Import##name, Play##name, &Real##name) : void(SwapImport(&Import##name, reinterpret_cast<void *>(Real##name)))
         SWAP(ReplaceFileW), SWAP(MoveFileExW), SWAP(DeleteFileW), SWAP(CreateFileW), SWAP(SetFileInformationByHandle);
         SWAP(MultiByteToWideChar), SWAP(GetFullPathNameW), SWAP(GetFinalPathNameByHandleA), SWAP(GetFileAttributesW);
-        SWAP(GetFileSize), SWAP(HeapAlloc);
+        SWAP(GetFileSize), SWAP(HeapAlloc), SWAP(CreateFileA);
 #undef SWAP
     }
 };
@@ -188,44 +203,56 @@ TEST_F(PlatformPlayed, WhicheverCallThePlatformRefusesTheFileStaysAsItWasOrGetsT
     static const char *const Done = "出力しました。", *const OpenFailed = "出力ファイルのオープンに失敗しました。";
     enum { Old = 1, ByReplace = 2 };   // an old file under the name; ReplaceFileW's way, as on Windows
     static const struct {
-        Refusal refusal;
+        Refusal refusals[2];
         int flags;
         const char *left, *box;
     } cases[] = {
-        {{"MultiByteToWideChar", 1, 1, ERROR_NO_UNICODE_TRANSLATION}, Old, "out.wav=old", OpenFailed},
-        {{"GetFullPathNameW", 1, 1, 0}, Old, "out.wav=old", OpenFailed},
-        {{"GetFullPathNameW", 2, 2, 0}, Old, "out.wav=old", OpenFailed},
-        {{"GetFinalPathNameByHandleA", 1, 1, ERROR_NOT_SUPPORTED}, Old, "out.wav=image", Done},
-        {{"CreateFileW", 1, 2, ERROR_FILE_EXISTS}, 0, "out.wav=image", Done},
-        {{"CreateFileW", 1, 100, ERROR_FILE_EXISTS}, 0, "", OpenFailed},
-        {{"CreateFileW", 1, 1, ERROR_WRITE_PROTECT}, Old, "out.wav=old", OpenFailed},
-        {{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}, Old, "out.wav=image", Done},
-        {{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}, Old | ByReplace, "out.wav=image", Done},
-        {{"SetFileInformationByHandle", 2, 3, ERROR_INVALID_FUNCTION}, Old, "out.wav=old", "出力ファイルの書き込みに失敗しました。"},
-        {{"SetFileInformationByHandle", 3, 3, ERROR_WRITE_PROTECT}, 0, "", OpenFailed},
-        {{"GetFileAttributesW", 1, 100, 0}, Old | ByReplace, "out.wav=old", OpenFailed},
-        {{"DeleteFileW", 1, 1, ERROR_SHARING_VIOLATION}, Old | ByReplace, "out.wav=image", Done},
-        {{"GetFileSize", 1, 1, ERROR_INVALID_FUNCTION}, Old, "out.wav=old", "ファイルの読み取りに失敗しました。"},
-        {{"HeapAlloc", 1, 1, ERROR_NOT_ENOUGH_MEMORY}, Old, "out.wav=old", "ファイルが大きすぎます。"},
+        {{{"MultiByteToWideChar", 1, 1, ERROR_NO_UNICODE_TRANSLATION}}, Old, "out.wav=old", OpenFailed},
+        {{{"GetFullPathNameW", 1, 1, 0}}, Old, "out.wav=old", OpenFailed},
+        {{{"GetFullPathNameW", 2, 2, 0}}, Old, "out.wav=old", OpenFailed},
+        {{{"GetFinalPathNameByHandleA", 1, 1, ERROR_NOT_SUPPORTED}}, Old, "out.wav=image", Done},
+        {{{"CreateFileW", 1, 2, ERROR_FILE_EXISTS}}, 0, "out.wav=image", Done},
+        {{{"CreateFileW", 1, 100, ERROR_FILE_EXISTS}}, 0, "", OpenFailed},
+        {{{"CreateFileW", 1, 1, ERROR_WRITE_PROTECT}}, Old, "out.wav=old", OpenFailed},
+        {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}}, Old, "out.wav=image", Done},
+        {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}}, Old | ByReplace, "out.wav=image", Done},
+        {{{"SetFileInformationByHandle", 2, 3, ERROR_INVALID_FUNCTION}}, Old, "out.wav=old", "出力ファイルの書き込みに失敗しました。"},
+        {{{"SetFileInformationByHandle", 3, 3, ERROR_WRITE_PROTECT}}, 0, "", OpenFailed},
+        {{{"GetFileAttributesW", 1, 100, 0}}, Old | ByReplace, "out.wav=old", OpenFailed},
+        {{{"DeleteFileW", 1, 1, ERROR_SHARING_VIOLATION}}, Old | ByReplace, "out.wav=image", Done},
+        {{{"GetFileSize", 1, 1, ERROR_INVALID_FUNCTION}}, Old, "out.wav=old", "ファイルの読み取りに失敗しました。"},
+        {{{"HeapAlloc", 1, 1, ERROR_NOT_ENOUGH_MEMORY}}, Old, "out.wav=old", "ファイルが大きすぎます。"},
+        {{{"DeleteFileW", 1, 1, ERROR_WRITE_PROTECT}}, Old | ByReplace, "out.wav=image zunkabell-backup=old", Done},
+        {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}, {"MoveFileExW", 1, 1, ERROR_WRITE_PROTECT}}, Old, "out.wav=old", OpenFailed},
     };
     const std::string payload(3000, 'p');
     WriteBytes(Folder + "refused.bin", payload);
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.refusal.call << " refused, calls " << c.refusal.from << " to " << c.refusal.to);
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases << ": " << c.refusals[0].call << " refused");
         const std::string folder = Folder + "refused" + std::to_string(&c - cases) + "\\";
         CreateDirectoryA(folder.c_str(), NULL);
         if (c.flags & Old)
             WriteBytes(folder + "out.wav", "old");
         ReplaceByRename = UnderWine() && !(c.flags & ByReplace);
-        Refusing = c.refusal, Calls = 0;
+        Refuse(c.refusals[0], c.refusals[1]);
         Seen seen = Convert(Folder + "refused.bin", (folder + "out.wav").c_str());
-        Refusing = {};
+        Refuse({});
         SKIP_IF_NO_NAME_BOX(seen.nameBoxMissing);
         std::string image, old;
         EXPECT_EQ(Left(folder, payload, &image, &old), c.left);
         bool done = c.box == Done;
         ExpectBox(seen, c.box, done ? "完了" : "エラー", done ? MB_ICONINFORMATION : MB_ICONWARNING);
     }
+    // Names no dialog gives: one in the long form already, one beyond the room for names that a
+    // system taking long ANSI names calls new.
+    WavImage image;
+    ASSERT_EQ(ReadWavImage((Folder + "refused.bin").c_str(), &image), ReadDone);
+    EXPECT_EQ(WriteWavImage(("\\\\?\\" + Folder + "long form.wav").c_str(), &image), WriteDone);
+    EXPECT_EQ(ReadBytes(Folder + "long form.wav"), WavOf(payload));
+    Refuse({"CreateFileA", 1, 1, ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(WriteWavImage((Folder + std::string(OutputNameSize, 'n')).c_str(), &image), WriteOpenFailed);
+    EXPECT_EQ(Calls[0], 1) << "the system was asked about that name";
+    FreeWavImage(&image);
 }
 
 TEST_F(PlatformPlayed, OnAShareTheNamesUsedAndShownKeepTheShareForm)
@@ -239,7 +266,7 @@ TEST_F(PlatformPlayed, OnAShareTheNamesUsedAndShownKeepTheShareForm)
     WriteBytes(Folder + "share.bin", "abc");
     WriteBytes(folder + "out.wav", "old");
     // The chosen file's final path as Windows gives it on a share; then neither file takes the name back.
-    Share = "\\\\?\\UNC\\" + server + "\\share\\out.wav", Refusing = {"GetFinalPathNameByHandleA", 1, 1, 0};
+    Share = "\\\\?\\UNC\\" + server + "\\share\\out.wav", Refuse({"GetFinalPathNameByHandleA", 1, 1, 0});
     Playing = {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0, 2, 0, "aside"}, ReplaceByRename = false;
     Seen seen = Convert(Folder + "share.bin", (folder + "out.wav").c_str());
     RunUnix("rm -r " + link, folder);
