@@ -25,11 +25,7 @@ enum { NoOldFile = 1, Vanishes = 2, NoDeleting = 4, OldMayGo = 8, MovesAnyway = 
 static struct Play { DWORD error; int locked, renamesRefused; unsigned folder; const char *left; } Playing;
 // Calls of one kind refused, as a disk, a share or a Windows may: the `from`-th to the `to`-th of
 // the calls of that kind that its stand-in counts, with `error`; up to two kinds at once.
-struct Refusal {
-    const char *call;
-    int from, to;
-    DWORD error;
-};
+struct Refusal { const char *call; int from, to; DWORD error; };
 static Refusal Refusing[2];
 static int Calls[2];
 static std::string Share;                // the chosen file's final path, as a share gives it
