@@ -17,8 +17,8 @@ static bool HandOver()
     HMODULE dll = LoadLibraryA(COVERAGE_EXIT_DLL);
     void *found = dll ? reinterpret_cast<void *>(GetProcAddress(dll, "DumpAtProcessExit")) : nullptr;
     if (!found) {
-        fprintf(stderr, "coverage: %s not loaded (error %lu): this process's counts are lost if it ends through ExitProcess\n",
-                COVERAGE_EXIT_DLL, GetLastError());
+        fprintf(stderr, "coverage: %s not loaded (error %lu): this process's counts are lost"
+                        " if it ends through ExitProcess\n", COVERAGE_EXIT_DLL, GetLastError());
         return false;
     }
     reinterpret_cast<void (*)(void (*)(void))>(found)(__gcov_dump);

@@ -18,7 +18,7 @@ struct Answered {
 // Runs command on this thread while the user answers: the save dialog owned
 // by owner with saveAs (cancelled when null, or when it has no name box),
 // its question whether to replace a file with yes, and each message box,
-// noted, with OK; whileBox runs on the user's thread while a box is up. Whatever is still open after
-// 30 s is cancelled, and the answer is false.
+// noted, with OK; whileBox runs on the user's thread while a box is up.
+// Whatever is still open after 30 s is cancelled, and the answer is false.
 bool RunAnswered(HWND owner, const char *saveAs, const std::function<void()> &command, Answered *seen,
                  const std::function<void()> &whileBox = nullptr);
