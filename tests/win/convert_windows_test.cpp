@@ -114,6 +114,16 @@ STAND_IN(LPVOID, HeapAlloc, 12, (HANDLE h, DWORD f, SIZE_T s), (h, f, s), s > 10
 STAND_IN(HANDLE, CreateFileA, 28, (LPCSTR n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES x, DWORD c, DWORD f, HANDLE t),
          (n, a, s, x, c, f, t), true, INVALID_HANDLE_VALUE)
 
+// A refusal case: the calls refused, an old file under the name, ReplaceFileW's way (as on Windows),
+// and the files left and the box afterwards.
+enum { Old = 1, ByReplace = 2 };
+struct RefusalCase {
+    Refusal refusals[2];
+    int flags;
+    const char *left, *box;
+};
+static const char *const Done = "出力しました。", *const OpenFailed = "出力ファイルのオープンに失敗しました。";
+
 // Each case starts with every stand-in in its slot, passing calls on, and ends with the real ones back.
 class PlatformPlayed : public ConvertTest {
 protected:
@@ -124,6 +134,8 @@ protected:
         Playing = {}, Refuse({}), Share.clear(), ReplaceByRename = UnderWine();
         ConvertTest::TearDown();
     }
+    static void PlayReplaces(std::initializer_list<Play> plays, int size);
+    static void RefuseEach(std::initializer_list<RefusalCase> cases);
     static void Swap(bool in)
     {
 #define SWAP(name) in ? SwapImport(&Import##name, Play##name, &Real##name) : void(SwapImport(&Import##name, reinterpret_cast<void *>(Real##name)))
@@ -153,25 +165,20 @@ static BOOL WINAPI Pressed(HANDLE file, Bytes bytes, DWORD size, LPDWORD moved, 
     return size > (96 << 10) ? (SetLastError(Refusal), FALSE) : (*Real)(file, bytes, size - size / 3, moved, overlapped);
 }
 
-TEST_F(PlatformPlayed, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeImage)
+// Each play converts `size` bytes, read and written as a pressed share allows, the Windows way into
+// a folder of its own; the files left and the box say how it ended.
+void PlatformPlayed::PlayReplaces(std::initializer_list<Play> plays, int size)
 {
-    static const Play plays[] = {
-        {0, 0, 0, 0, "out.wav=image"},  {0, 2, 0, 0, "out.wav=image"},  {0, 999, 0, 0, "out.wav=old"},
-        {1175, 0, 0, 0, "out.wav=old"}, {1176, 0, 0, 0, "out.wav=old"}, {1177, 0, 0, 0, "out.wav=image"},
-        {1177, 0, 1, 0, "out.wav=old"}, {1177, 0, 2, 0, "zunkabell-backup=old zunkabell-unfinished=image"},
-        {ERROR_INVALID_PARAMETER, 0, 0, Vanishes, "out.wav=old"},
-        {0, 0, 0, NoDeleting | NoOldFile, "out.wav=image"}, {0, 0, 0, NoDeleting, "out.wav=old"},
-        {0, 0, 0, NoDeleting | OldMayGo, "out.wav=image"}, {ERROR_INVALID_PARAMETER, 0, 0, MovesAnyway, "out.wav=image"},
-        {1177, 0, 0, Vanishes, "out.wav=old"}};
+    static int played;   // each play's folder, new in this process
     std::string payload;
-    for (int i = 0; i < (1 << 20); i++)
+    for (int i = 0; i < size; i++)
         payload += static_cast<char>(i * 7 + i / 256);
     WriteBytes(Folder + "in.bin", payload);
     ReplaceByRename = false;
     bool nameBoxMissing = false;
     for (const Play &play : plays) {
         SCOPED_TRACE(testing::Message() << play.error << " after " << play.locked << ", folder " << play.folder << ": " << play.left);
-        const std::string folder = Folder + "replace" + std::to_string(&play - plays) + "\\";
+        const std::string folder = Folder + "replace" + std::to_string(played++) + "\\";
         CreateDirectoryA(folder.c_str(), NULL);
         if (!(play.folder & NoOldFile))
             WriteBytes(folder + "out.wav", "old");
@@ -186,7 +193,7 @@ TEST_F(PlatformPlayed, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWho
         std::string image, old, left = Left(folder, payload, &image, &old);
         EXPECT_EQ(left, play.left);
         bool done = left == "out.wav=image";
-        std::string box = old.empty() ? (done ? "出力しました。" : "出力ファイルのオープンに失敗しました。")
+        std::string box = old.empty() ? (done ? Done : OpenFailed)
                                       : "出力ファイルの名前の変更に失敗しました。\n変換したファイルは次の名前で保存されています。\n" +
                                             image + "\n元のファイルは次の名前に変わっています。\n" + old;
         ExpectBox(seen, box.c_str(), done ? "完了" : "エラー", done ? MB_ICONINFORMATION : MB_ICONWARNING);
@@ -194,38 +201,15 @@ TEST_F(PlatformPlayed, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWho
     SKIP_IF_NO_NAME_BOX(nameBoxMissing);
 }
 
-TEST_F(PlatformPlayed, WhicheverCallThePlatformRefusesTheFileStaysAsItWasOrGetsTheWholeImage)
+// Each case converts 3000 bytes into a folder of its own while its calls are refused.
+void PlatformPlayed::RefuseEach(std::initializer_list<RefusalCase> cases)
 {
-    static const char *const Done = "出力しました。", *const OpenFailed = "出力ファイルのオープンに失敗しました。";
-    enum { Old = 1, ByReplace = 2 };   // an old file under the name; ReplaceFileW's way, as on Windows
-    static const struct {
-        Refusal refusals[2];
-        int flags;
-        const char *left, *box;
-    } cases[] = {
-        {{{"MultiByteToWideChar", 1, 1, ERROR_NO_UNICODE_TRANSLATION}}, Old, "out.wav=old", OpenFailed},
-        {{{"GetFullPathNameW", 1, 1, 0}}, Old, "out.wav=old", OpenFailed},
-        {{{"GetFullPathNameW", 2, 2, 0}}, Old, "out.wav=old", OpenFailed},
-        {{{"GetFinalPathNameByHandleA", 1, 1, ERROR_NOT_SUPPORTED}}, Old, "out.wav=image", Done},
-        {{{"CreateFileW", 1, 2, ERROR_FILE_EXISTS}}, 0, "out.wav=image", Done},
-        {{{"CreateFileW", 1, 100, ERROR_FILE_EXISTS}}, 0, "", OpenFailed},
-        {{{"CreateFileW", 1, 1, ERROR_WRITE_PROTECT}}, Old, "out.wav=old", OpenFailed},
-        {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}}, Old, "out.wav=image", Done},
-        {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}}, Old | ByReplace, "out.wav=image", Done},
-        {{{"SetFileInformationByHandle", 2, 3, ERROR_INVALID_FUNCTION}}, Old, "out.wav=old", "出力ファイルの書き込みに失敗しました。"},
-        {{{"SetFileInformationByHandle", 3, 3, ERROR_WRITE_PROTECT}}, 0, "", OpenFailed},
-        {{{"GetFileAttributesW", 1, 100, 0}}, Old | ByReplace, "out.wav=old", OpenFailed},
-        {{{"DeleteFileW", 1, 1, ERROR_SHARING_VIOLATION}}, Old | ByReplace, "out.wav=image", Done},
-        {{{"GetFileSize", 1, 1, ERROR_INVALID_FUNCTION}}, Old, "out.wav=old", "ファイルの読み取りに失敗しました。"},
-        {{{"HeapAlloc", 1, 1, ERROR_NOT_ENOUGH_MEMORY}}, Old, "out.wav=old", "ファイルが大きすぎます。"},
-        {{{"DeleteFileW", 1, 1, ERROR_WRITE_PROTECT}}, Old | ByReplace, "out.wav=image zunkabell-backup=old", Done},
-        {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}, {"MoveFileExW", 1, 1, ERROR_WRITE_PROTECT}}, Old, "out.wav=old", OpenFailed},
-    };
+    static int played;
     const std::string payload(3000, 'p');
     WriteBytes(Folder + "refused.bin", payload);
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "row " << &c - cases << ": " << c.refusals[0].call << " refused");
-        const std::string folder = Folder + "refused" + std::to_string(&c - cases) + "\\";
+    for (const RefusalCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.refusals[0].call << " refused from " << c.refusals[0].from);
+        const std::string folder = Folder + "refused" + std::to_string(played++) + "\\";
         CreateDirectoryA(folder.c_str(), NULL);
         if (c.flags & Old)
             WriteBytes(folder + "out.wav", "old");
@@ -239,16 +223,69 @@ TEST_F(PlatformPlayed, WhicheverCallThePlatformRefusesTheFileStaysAsItWasOrGetsT
         bool done = c.box == Done;
         ExpectBox(seen, c.box, done ? "完了" : "エラー", done ? MB_ICONINFORMATION : MB_ICONWARNING);
     }
+}
+
+TEST_F(PlatformPlayed, EveryOutcomeOfTheWindowsReplaceEndsWithTheOldFileOrTheWholeImage)
+{
+    PlayReplaces({{0, 0, 0, 0, "out.wav=image"}, {0, 2, 0, 0, "out.wav=image"}, {0, 999, 0, 0, "out.wav=old"},
+                  {1175, 0, 0, 0, "out.wav=old"}, {1176, 0, 0, 0, "out.wav=old"}, {1177, 0, 0, 0, "out.wav=image"},
+                  {1177, 0, 1, 0, "out.wav=old"}, {1177, 0, 2, 0, "zunkabell-backup=old zunkabell-unfinished=image"}},
+                 1 << 20);
+}
+
+TEST_F(PlatformPlayed, AFailedReplaceIsJudgedByTheFileTheNameHolds)
+{
+    // The replacement taken (by a scanner, say) before or after the old file went aside, or moved in
+    // though the code says it failed.
+    PlayReplaces({{ERROR_INVALID_PARAMETER, 0, 0, Vanishes, "out.wav=old"}, {1177, 0, 0, Vanishes, "out.wav=old"},
+                  {ERROR_INVALID_PARAMETER, 0, 0, MovesAnyway, "out.wav=image"}},
+                 200 << 10);
+}
+
+TEST_F(PlatformPlayed, AFolderThatForbidsDeletingTakesANewNameAndKeepsAnOldFileThatMayNotGo)
+{
+    PlayReplaces({{0, 0, 0, NoDeleting | NoOldFile, "out.wav=image"}, {0, 0, 0, NoDeleting, "out.wav=old"},
+                  {0, 0, 0, NoDeleting | OldMayGo, "out.wav=image"}},
+                 200 << 10);
+}
+
+TEST_F(PlatformPlayed, WhenTheSystemWillNotResolveANameTheFileStaysOrGetsTheWholeImage)
+{
+    RefuseEach({{{{"MultiByteToWideChar", 1, 1, ERROR_NO_UNICODE_TRANSLATION}}, Old, "out.wav=old", OpenFailed},
+             {{{"GetFullPathNameW", 1, 1, 0}}, Old, "out.wav=old", OpenFailed},
+             {{{"GetFullPathNameW", 2, 2, 0}}, Old, "out.wav=old", OpenFailed},
+             {{{"GetFinalPathNameByHandleA", 1, 1, ERROR_NOT_SUPPORTED}}, Old, "out.wav=image", Done}});
     // Names no dialog gives: one in the long form already, one beyond the room for names that a
     // system taking long ANSI names calls new.
     WavImage image;
     ASSERT_EQ(ReadWavImage((Folder + "refused.bin").c_str(), &image), ReadDone);
     EXPECT_EQ(WriteWavImage(("\\\\?\\" + Folder + "long form.wav").c_str(), &image), WriteDone);
-    EXPECT_EQ(ReadBytes(Folder + "long form.wav"), WavOf(payload));
+    EXPECT_EQ(ReadBytes(Folder + "long form.wav"), WavOf(std::string(3000, 'p')));
     Refuse({"CreateFileA", 1, 1, ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(WriteWavImage((Folder + std::string(OutputNameSize, 'n')).c_str(), &image), WriteOpenFailed);
     EXPECT_EQ(Calls[0], 1) << "the system was asked about that name";
     FreeWavImage(&image);
+}
+
+TEST_F(PlatformPlayed, WhenTheNewFileCannotBeMadeOrKeptTheFileStaysOrGetsTheWholeImage)
+{
+    RefuseEach({{{{"CreateFileW", 1, 2, ERROR_FILE_EXISTS}}, 0, "out.wav=image", Done},
+             {{{"CreateFileW", 1, 100, ERROR_FILE_EXISTS}}, 0, "", OpenFailed},
+             {{{"CreateFileW", 1, 1, ERROR_WRITE_PROTECT}}, Old, "out.wav=old", OpenFailed},
+             {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}}, Old, "out.wav=image", Done},
+             {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}}, Old | ByReplace, "out.wav=image", Done},
+             {{{"SetFileInformationByHandle", 2, 3, ERROR_INVALID_FUNCTION}}, Old, "out.wav=old", "出力ファイルの書き込みに失敗しました。"},
+             {{{"SetFileInformationByHandle", 3, 3, ERROR_WRITE_PROTECT}}, 0, "", OpenFailed}});
+}
+
+TEST_F(PlatformPlayed, WhenTheImageCannotBeReadOrPlacedTheFileStaysOrGetsTheWholeImage)
+{
+    RefuseEach({{{{"GetFileSize", 1, 1, ERROR_INVALID_FUNCTION}}, Old, "out.wav=old", "ファイルの読み取りに失敗しました。"},
+             {{{"HeapAlloc", 1, 1, ERROR_NOT_ENOUGH_MEMORY}}, Old, "out.wav=old", "ファイルが大きすぎます。"},
+             {{{"GetFileAttributesW", 1, 100, 0}}, Old | ByReplace, "out.wav=old", OpenFailed},
+             {{{"DeleteFileW", 1, 1, ERROR_SHARING_VIOLATION}}, Old | ByReplace, "out.wav=image", Done},
+             {{{"DeleteFileW", 1, 1, ERROR_WRITE_PROTECT}}, Old | ByReplace, "out.wav=image zunkabell-backup=old", Done},
+             {{{"CreateFileW", 1, 1, ERROR_ACCESS_DENIED}, {"MoveFileExW", 1, 1, ERROR_WRITE_PROTECT}}, Old, "out.wav=old", OpenFailed}});
 }
 
 TEST_F(PlatformPlayed, OnAShareTheNamesUsedAndShownKeepTheShareForm)
